@@ -1,0 +1,44 @@
+# The whole set-up on Debian 12: `make run` and `make test` (see README.md).
+BUILD      ?= build
+ASAN_BUILD ?= build-asan
+JOBS       ?= $(shell nproc)
+# CI builds with -Werror; set WERROR=ON to do the same locally.
+WERROR     ?= $(if $(CI),ON,OFF)
+CMAKE_ARGS := -DKAVREL_WERROR=$(WERROR)
+
+.PHONY: all deps build build-asan run test test-build test-asan bench format clean
+
+all: build
+
+deps:
+	@scripts/install-deps
+
+build: deps
+	cmake -S . -B $(BUILD) $(CMAKE_ARGS)
+	cmake --build $(BUILD) -j$(JOBS)
+
+build-asan: deps
+	cmake -S . -B $(ASAN_BUILD) $(CMAKE_ARGS) -DKAVREL_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
+	cmake --build $(ASAN_BUILD) -j$(JOBS)
+
+run: build
+	$(BUILD)/app/kavrel $(ARGS)
+
+# Every test twice: in the normal build and in the address + undefined sanitizer build.
+test: test-build test-asan
+
+test-build: build
+	cd $(BUILD) && ctest --output-on-failure -j$(JOBS)
+
+test-asan: build-asan
+	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
+	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest --output-on-failure -j$(JOBS)
+
+bench: build
+	$(BUILD)/bench/bench_settings_io
+
+format:
+	clang-format -i $$(git ls-files '*.h' '*.cpp')
+
+clean:
+	rm -rf $(BUILD) $(ASAN_BUILD)

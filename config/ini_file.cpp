@@ -1,0 +1,177 @@
+#include "config/ini_file.h"
+
+#include <filesystem>
+#include <vector>
+
+#include "base/strings.h"
+#include "config/durable_file.h"
+
+namespace kavrel {
+namespace {
+
+constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+
+struct TLine {
+    std::string_view body;  // without its line end
+    std::string_view end;   // "\r\n", "\n" or "" for a last line without one
+};
+
+std::vector<TLine> SplitLines(std::string_view content) {
+    std::vector<TLine> lines;
+    while (!content.empty()) {
+        const auto lf = content.find('\n');
+        if (lf == std::string_view::npos) {
+            lines.push_back({content, {}});
+            break;
+        }
+        const std::size_t bodyLen = (lf > 0 && content[lf - 1] == '\r') ? lf - 1 : lf;
+        lines.push_back({content.substr(0, bodyLen), content.substr(bodyLen, lf + 1 - bodyLen)});
+        content.remove_prefix(lf + 1);
+    }
+    return lines;
+}
+
+enum class TKind { Other, Section, Key };
+
+struct TParsed {
+    TKind kind = TKind::Other;
+    std::string name;   // section name or key
+    std::string value;  // key lines only, trimmed but still quoted
+};
+
+TParsed Classify(std::string_view body, bool first) {
+    if (first && body.substr(0, kUtf8Bom.size()) == kUtf8Bom) body.remove_prefix(kUtf8Bom.size());
+    const std::string t = Trim(body);
+    if (!t.empty() && t.front() == '[') {
+        const auto close = t.find(']');
+        return {TKind::Section,
+                Trim(std::string_view(t).substr(
+                    1, close == std::string::npos ? std::string::npos : close - 1)),
+                {}};
+    }
+    const auto eq = t.find('=');
+    if (eq == std::string::npos) return {};
+    return {TKind::Key, Trim(std::string_view(t).substr(0, eq)),
+            Trim(std::string_view(t).substr(eq + 1))};
+}
+
+std::string Unquote(std::string v) {
+    if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front()) {
+        return v.substr(1, v.size() - 2);
+    }
+    return v;
+}
+
+std::string OneLine(std::string_view text) {
+    std::string out(text);
+    for (char& c : out) {
+        if (c == '\r' || c == '\n') c = ' ';
+    }
+    return out;
+}
+
+// Where a key lives in the file, or where it would go.
+struct TPlace {
+    bool sectionFound = false;
+    std::size_t keyLine = std::string::npos;  // index of the key's line
+    std::size_t lastLine = 0;                 // last non-blank line of the section
+    std::string keyText;                      // the key as spelled in the file
+    std::string value;
+};
+
+TPlace Locate(const std::vector<TLine>& lines, std::string_view section, std::string_view key) {
+    TPlace place;
+    bool inSection = false;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const TParsed p = Classify(lines[i].body, i == 0);
+        if (p.kind == TKind::Section) {
+            if (inSection) break;  // only the first section of that name counts
+            inSection = SameText(p.name, section);
+            if (inSection) {
+                place.sectionFound = true;
+                place.lastLine = i;
+            }
+            continue;
+        }
+        if (!inSection) continue;
+        if (!Trim(lines[i].body).empty()) place.lastLine = i;
+        if (p.kind == TKind::Key && SameText(p.name, key)) {
+            place.keyLine = i;
+            place.keyText = p.name;
+            place.value = p.value;
+            return place;
+        }
+    }
+    return place;
+}
+
+}  // namespace
+
+std::optional<std::string> IniReadText(std::string_view content, std::string_view section,
+                                       std::string_view key) {
+    const TPlace place = Locate(SplitLines(content), section, key);
+    if (place.keyLine == std::string::npos) return std::nullopt;
+    return Unquote(place.value);
+}
+
+std::optional<std::string> IniRead(const std::string& fileName, std::string_view section,
+                                   std::string_view key) {
+    const auto content = ReadWholeFile(fileName);
+    if (!content) return std::nullopt;
+    return IniReadText(*content, section, key);
+}
+
+std::string IniWriteText(std::string_view content, std::string_view section, std::string_view key,
+                         std::string_view value) {
+    const std::string sec = OneLine(section);
+    const std::string k = OneLine(key);
+    const std::string v = OneLine(value);
+    const std::vector<TLine> lines = SplitLines(content);
+    // New lines follow the file's own line ends.
+    std::string_view eol = "\n";
+    for (const TLine& l : lines) {
+        if (!l.end.empty()) {
+            eol = l.end;
+            break;
+        }
+    }
+    const TPlace place = Locate(lines, sec, k);
+
+    std::string out;
+    out.reserve(content.size() + sec.size() + k.size() + v.size() + 8);
+    auto emit = [&](std::size_t i) {
+        out += lines[i].body;
+        out += lines[i].end.empty() ? eol : lines[i].end;
+    };
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (i == place.keyLine) {
+            out += place.keyText + "=" + v;
+            out += lines[i].end.empty() ? eol : lines[i].end;
+            continue;
+        }
+        emit(i);
+        if (place.sectionFound && place.keyLine == std::string::npos && i == place.lastLine) {
+            out += k + "=" + v;
+            out += eol;
+        }
+    }
+    if (!place.sectionFound) {
+        out += "[" + sec + "]";
+        out += eol;
+        out += k + "=" + v;
+        out += eol;
+    }
+    return out;
+}
+
+bool IniWrite(const std::string& fileName, std::string_view section, std::string_view key,
+              std::string_view value) {
+    const auto old = ReadWholeFile(fileName);
+    // A file that exists but cannot be read must not be replaced by one holding a single key.
+    std::error_code ec;
+    if (!old && std::filesystem::exists(fileName, ec)) return false;
+    return ReplaceFileAtomically(fileName, IniWriteText(old.value_or(""), section, key, value),
+                                 0600);
+}
+
+}  // namespace kavrel

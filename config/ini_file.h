@@ -1,0 +1,29 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+// Our INI reader and writer. Sections and keys match without regard to case (a to z); a value
+// is the text after the first "=" with blanks removed at both ends and one enclosing pair of
+// double or single quotes taken off. Only the first section of a name and the first key of a
+// name within it count. Writing keeps every other line of the file as it was: an existing key
+// is replaced in its place, a new key goes after the last line of its section and a new section
+// at the end of the file. Each write replaces the file atomically.
+namespace kavrel {
+
+// The value text of key in section; nothing when the file, the section or the key is missing.
+std::optional<std::string> IniRead(const std::string& fileName, std::string_view section,
+                                   std::string_view key);
+std::optional<std::string> IniReadText(std::string_view content, std::string_view section,
+                                       std::string_view key);
+
+// Stores value under key, creating the file (mode 0600), the section and the key as needed.
+// Line breaks cannot be stored in an INI line, so CR and LF in any argument become blanks
+// instead of turning into lines of their own. False when the file could not be written.
+bool IniWrite(const std::string& fileName, std::string_view section, std::string_view key,
+              std::string_view value);
+std::string IniWriteText(std::string_view content, std::string_view section, std::string_view key,
+                         std::string_view value);
+
+}  // namespace kavrel

@@ -1,0 +1,242 @@
+#include "config/settings.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+
+#include "config/autostart.h"
+#include "config/u_globals.h"
+#include "tests/support/temp_dir.h"
+
+namespace kavrel {
+namespace {
+
+using test::ReadFile;
+using test::TScopedEnv;
+using test::TTempDir;
+using test::WriteFile;
+
+class SettingsTest : public testing::Test {
+  protected:
+    void SetUp() override {
+        IniPath = dir_ / "kavrel.ini";
+        ProgramFile = "/opt/kavrel/kavrel";
+        Settings = PW_SETTINGS_TYPE{};
+    }
+
+    // Loads a settings file holding the given lines under their section headers.
+    void Load(const std::string& content) {
+        WriteFile(IniPath, content);
+        Settings = PW_SETTINGS_TYPE{};
+        LoadSettings();
+    }
+
+    TTempDir dir_;
+    TTempDir config_;
+    TScopedEnv xdg_{"XDG_CONFIG_HOME", config_.path()};
+};
+
+TEST_F(SettingsTest, MissingFileGivesDefaultsAndCreatesNothing) {
+    Settings.Active[2] = true;
+    Settings.CheckInterval = 77;
+    LoadSettings();
+    for (int n = 1; n <= kAccountCount; ++n) {
+        EXPECT_FALSE(Settings.Active[n]);
+        EXPECT_EQ(Settings.Server[n], "");
+        EXPECT_EQ(Settings.Account[n], "");
+        EXPECT_EQ(Settings.Password[n], "");
+    }
+    EXPECT_FALSE(Settings.StartWithWindows);
+    EXPECT_FALSE(Settings.VisiblePassword);
+    EXPECT_FALSE(Settings.LaunchOnNewMail);
+    EXPECT_FALSE(Settings.ShowOnNewMail);
+    EXPECT_TRUE(Settings.ConfirmDelete);
+    EXPECT_EQ(Settings.CheckInterval, 5);
+    EXPECT_EQ(Settings.MailProgram, "");
+    EXPECT_EQ(Settings.NewMailWave, "");
+    EXPECT_FALSE(std::filesystem::exists(IniPath));
+}
+
+TEST_F(SettingsTest, FlagReadings) {
+    struct {
+        const char* value;
+        bool active;
+    } const rows[] = {
+        {"Y", true},          {"y", true},  {"yes", true}, {" \ty", true},
+        {"Yes please", true}, {"N", false}, {"1", false},  {"true", false},
+        {"x", false},         {"", false},  {"no", false}, {"'Y'", true},
+    };
+    for (const auto& r : rows) {
+        Load(std::string("[accounts]\nactive3=") + r.value + "\n");
+        EXPECT_EQ(Settings.Active[3], r.active) << "'" << r.value << "'";
+    }
+}
+
+TEST_F(SettingsTest, EmptyConfirmDeleteMeansItsDefault) {
+    Load("[general]\nconfirmdelete=\n");
+    EXPECT_TRUE(Settings.ConfirmDelete);
+    Load("[general]\nconfirmdelete=no\n");
+    EXPECT_FALSE(Settings.ConfirmDelete);
+}
+
+TEST_F(SettingsTest, CheckIntervalValues) {
+    struct {
+        const char* value;
+        int expected;
+    } const rows[] = {
+        {"120", 120},       {"1", 1},       {"0", 5},         {"-3", 5},
+        {"121", 5},         {"ten", 5},     {"7 minutes", 5}, {"", 5},
+        {"$0A", 10},        {"0x0A", 10},   {"  30", 30},     {"2147483648", 5},
+        {"-2147483648", 5}, {"\"15\"", 15},
+    };
+    for (const auto& r : rows) {
+        Load(std::string("[general]\ncheckinterval=") + r.value + "\n");
+        EXPECT_EQ(Settings.CheckInterval, r.expected) << "'" << r.value << "'";
+    }
+}
+
+TEST_F(SettingsTest, QuotesAndBlanksOnLoad) {
+    Load(
+        "[accounts]\n"
+        "pw1=\"quoted pass\"\n"
+        "pw2='single'\n"
+        "server1=   pop.example.org   \n"
+        "[general]\n"
+        "mailprogram=\"/usr/bin/mail program\"\n");
+    EXPECT_EQ(Settings.Password[1], "quoted pass");
+    EXPECT_EQ(Settings.Password[2], "single");
+    EXPECT_EQ(Settings.Server[1], "pop.example.org");
+    EXPECT_EQ(Settings.MailProgram, "/usr/bin/mail program");
+
+    struct {
+        const char* value;
+        const char* wave;
+    } const waves[] = {
+        {"\"/snd/new mail.wav", "/snd/new mail.wav"},
+        {"/snd/new mail.wav\"", "/snd/new mail.wav"},
+        {"\"", ""},
+        {"/snd/a\"b.wav", "/snd/a\"b.wav"},
+        {"\"\"/snd/x.wav\"\"", "/snd/x.wav"},
+    };
+    for (const auto& w : waves) {
+        Load(std::string("[general]\nnewmailwave=") + w.value + "\n");
+        EXPECT_EQ(Settings.NewMailWave, w.wave) << w.value;
+    }
+}
+
+TEST_F(SettingsTest, LongValuesAreReadAsTheirFirst999Characters) {
+    Load("[accounts]\nserver1=" + std::string(1500, 's') + "\n");
+    EXPECT_EQ(Settings.Server[1], std::string(999, 's'));
+    // A character is not split in two at the cut.
+    Load("[accounts]\nserver1=" + std::string(998, 's') + "\xC3\xA9" + "tail\n");
+    EXPECT_EQ(Settings.Server[1], std::string(998, 's'));
+}
+
+TEST_F(SettingsTest, HandEditedFileWithOddCaseAndComments) {
+    Load(
+        "; my settings\r\n"
+        "\r\n"
+        "[ACCOUNTS]\r\n"
+        "SERVER2 = mail.example.net\r\n"
+        "  Account2=ann\r\n"
+        "Active2=yes\r\n"
+        "\r\n"
+        "[General]\r\n"
+        "CheckInterval = 15\r\n"
+        "; confirmdelete=N\r\n");
+    EXPECT_EQ(Settings.Server[2], "mail.example.net");
+    EXPECT_EQ(Settings.Account[2], "ann");
+    EXPECT_TRUE(Settings.Active[2]);
+    EXPECT_EQ(Settings.CheckInterval, 15);
+    EXPECT_TRUE(Settings.ConfirmDelete);
+}
+
+TEST_F(SettingsTest, FileCreatedFromNothingHasTheKeysInOrder) {
+    Settings.Server[1] = "pop.example.org";
+    Settings.Account[1] = "ann";
+    Settings.Password[1] = "pw";
+    Settings.Active[1] = true;
+    Settings.CheckInterval = -4;  // the dialog may hand back anything
+    Settings.NewMailWave = "\"/snd/new.wav\"";
+    SaveSettings();
+    EXPECT_EQ(Settings.NewMailWave, "/snd/new.wav");
+    EXPECT_EQ(ReadFile(IniPath),
+              "[accounts]\n"
+              "server1=pop.example.org\naccount1=ann\npw1=pw\nactive1=Y\n"
+              "server2=\naccount2=\npw2=\nactive2=N\n"
+              "server3=\naccount3=\npw3=\nactive3=N\n"
+              "server4=\naccount4=\npw4=\nactive4=N\n"
+              "[general]\n"
+              "startwithwindows=N\nvisiblepassword=N\nlaunchonnewmail=N\nshowonnewmail=N\n"
+              "confirmdelete=Y\ncheckinterval=-4\nmailprogram=\nnewmailwave=/snd/new.wav\n");
+    struct stat st {};
+    ASSERT_EQ(::stat(IniPath.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0600u) << "the file holds passwords";
+}
+
+TEST_F(SettingsTest, SaveKeepsOtherSectionsAndRoundTrips) {
+    WriteFile(IniPath, "[TfMain]\nFormVersion=0\n[general]\n; keep me\ncheckinterval=9\n");
+    Settings.Server[4] = "pop4";
+    Settings.Active[4] = true;
+    Settings.CheckInterval = 60;
+    Settings.VisiblePassword = true;
+    Settings.MailProgram = "/usr/bin/thunderbird";
+    SaveSettings();
+    const std::string text = ReadFile(IniPath);
+    EXPECT_EQ(text.rfind("[TfMain]\nFormVersion=0\n[general]\n; keep me\ncheckinterval=60\n", 0),
+              0u)
+        << text;
+
+    const PW_SETTINGS_TYPE saved = Settings;
+    Settings = PW_SETTINGS_TYPE{};
+    LoadSettings();
+    EXPECT_EQ(Settings.Server[4], saved.Server[4]);
+    EXPECT_TRUE(Settings.Active[4]);
+    EXPECT_EQ(Settings.CheckInterval, 60);
+    EXPECT_TRUE(Settings.VisiblePassword);
+    EXPECT_EQ(Settings.MailProgram, saved.MailProgram);
+}
+
+TEST_F(SettingsTest, StartAtLoginEntryFollowsTheFlag) {
+    const std::string entry = config_ / "autostart/kavrel.desktop";
+    Settings.StartWithWindows = false;
+    EXPECT_NO_THROW(SaveSettings()) << "no entry to remove is no error";
+    EXPECT_FALSE(std::filesystem::exists(entry));
+
+    Settings.StartWithWindows = true;
+    SaveSettings();
+    ASSERT_TRUE(std::filesystem::exists(entry));
+    EXPECT_EQ(ReadFile(entry), AutostartEntryText("/opt/kavrel/kavrel"));
+
+    Settings.StartWithWindows = false;
+    SaveSettings();
+    EXPECT_FALSE(std::filesystem::exists(entry));
+}
+
+TEST_F(SettingsTest, FailedStartAtLoginWriteRaisesAfterTheFileIsSaved) {
+    // A folder where the entry should be: it cannot be replaced.
+    std::filesystem::create_directories(config_ / "autostart/kavrel.desktop");
+    Settings.StartWithWindows = true;
+    Settings.Server[1] = "saved.example.org";
+    try {
+        SaveSettings();
+        FAIL() << "no exception";
+    } catch (const EStartupEntryError& e) {
+        EXPECT_STREQ(e.what(), "Failed to set data for 'kavrel'");
+    }
+    Settings = PW_SETTINGS_TYPE{};
+    LoadSettings();
+    EXPECT_EQ(Settings.Server[1], "saved.example.org");
+    EXPECT_TRUE(Settings.StartWithWindows);
+}
+
+TEST_F(SettingsTest, StartAtLoginFolderThatCannotBeMadeIsSkippedSilently) {
+    WriteFile(config_ / "autostart", "a file where the folder should be");
+    Settings.StartWithWindows = true;
+    EXPECT_NO_THROW(SaveSettings());
+    EXPECT_TRUE(std::filesystem::is_regular_file(IniPath));
+}
+
+}  // namespace
+}  // namespace kavrel
