@@ -1,15 +1,12 @@
 #include "config/ini_file.h"
 
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <csignal>
 #include <filesystem>
 #include <optional>
 
+#include "tests/support/file_size_limit.h"
 #include "tests/support/temp_dir.h"
 
 namespace kavrel {
@@ -145,20 +142,9 @@ TEST(IniFile, FailedWriteLeavesTheOldFileWhole) {
     const std::string path = dir / "kavrel.ini";
     const std::string old = "[accounts]\nserver1=pop.example.org\npw1=secret\n";
     WriteFile(path, old);
-    // A child process whose file-size limit is smaller than the new content: the write fails
-    // half-way, as on a full disk.
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        std::signal(SIGXFSZ, SIG_IGN);
-        const rlimit limit{16, 16};
-        ::setrlimit(RLIMIT_FSIZE, &limit);
-        _exit(IniWrite(path, "accounts", "pw2", std::string(4096, 'x')) ? 1 : 0);
-    }
-    int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0) << "the write should have reported failure";
+    const auto written = test::WithFileSizeLimit(
+        16, [&] { return IniWrite(path, "accounts", "pw2", std::string(4096, 'x')); });
+    EXPECT_EQ(written, false) << "the write should have reported failure";
     EXPECT_EQ(ReadFile(path), old);
     // ... and no temporary file is left behind.
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()),

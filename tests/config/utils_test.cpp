@@ -1,13 +1,10 @@
 #include "config/utils.h"
 
 #include <gtest/gtest.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <csignal>
 #include <filesystem>
 
+#include "tests/support/file_size_limit.h"
 #include "tests/support/temp_dir.h"
 
 namespace kavrel {
@@ -68,18 +65,9 @@ TEST(Utils, WriteNewFile) {
 TEST(Utils, WriteNewFileReportsAShortWriteAndRemovesThePart) {
     TTempDir dir;
     const std::string path = dir / "setup.bin";
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        std::signal(SIGXFSZ, SIG_IGN);
-        const rlimit limit{100, 100};
-        ::setrlimit(RLIMIT_FSIZE, &limit);
-        _exit(WriteNewFile(path, std::string(1000, 'x')) ? 1 : 0);
-    }
-    int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0) << "a short write must not count as success";
+    const auto written =
+        test::WithFileSizeLimit(100, [&] { return WriteNewFile(path, std::string(1000, 'x')); });
+    EXPECT_EQ(written, false) << "a short write must not count as success";
     EXPECT_FALSE(std::filesystem::exists(path));
 }
 
