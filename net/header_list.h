@@ -1,0 +1,32 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kavrel {
+
+// The field name of a header line: the text before its first colon, upper-cased, blanks
+// kept ("Subject : x" is named "SUBJECT "); "" for a line without a colon.
+std::string FieldNameOf(std::string_view line);
+
+// Raw header lines in arrival order, each without its line end. Used for mail and HTTP headers.
+class THeaderList {
+public:
+    // Empty lines are not kept: the blank line ends a header and is never part of it.
+    void Add(std::string line);
+    void Clear() { lines_.clear(); }
+    std::size_t Count() const { return lines_.size(); }
+    const std::string& operator[](std::size_t i) const { return lines_[i]; }
+    const std::vector<std::string>& Lines() const { return lines_; }
+
+    // The value of the first line named name (any case), with the lines that continue it
+    // (starting with a blank or TAB) joined by single spaces; "" when there is none.
+    std::string HeaderValue(std::string_view name) const;
+
+private:
+    std::vector<std::string> lines_;
+};
+
+}  // namespace kavrel
