@@ -187,6 +187,10 @@ double LocalUtcOffset() { return OffsetOfTimeT(std::time(nullptr)); }
 
 double LocalUtcOffsetAt(TDateTime utc) {
     const double seconds = std::round((utc - 25569.0) * 86400.0);
+    // Far outside the calendar (years 1 to 9999) the system has no offset to tell.
+    if (!std::isfinite(seconds) || std::fabs(seconds) > 4e11) {
+        throw EFailedToRetrieveTimeZoneInfo(kTimeZoneFailure);
+    }
     return OffsetOfTimeT(static_cast<std::time_t>(seconds));
 }
 

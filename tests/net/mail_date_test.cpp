@@ -90,6 +90,15 @@ TEST(MailDate, ParseLeavesTheRest) {
     }
 }
 
+TEST(MailDate, NoOffsetOutsideTheCalendar) {
+    try {
+        LocalUtcOffsetAt(1e300);
+        FAIL() << "no exception";
+    } catch (const EFailedToRetrieveTimeZoneInfo& e) {
+        EXPECT_STREQ(e.what(), "Failed attempting to retrieve time zone information.");
+    }
+}
+
 TEST(MailDate, ZoneOffsets) {
     struct {
         const char* text;
