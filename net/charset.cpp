@@ -10,7 +10,7 @@ namespace {
 constexpr std::string_view kReplacement = "\xEF\xBF\xBD";
 
 class TIconv {
-public:
+  public:
     explicit TIconv(const std::string& from) : cd_(iconv_open("UTF-8", from.c_str())) {}
     TIconv(const TIconv&) = delete;
     TIconv& operator=(const TIconv&) = delete;
@@ -20,7 +20,7 @@ public:
     bool valid() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
     iconv_t get() const { return cd_; }
 
-private:
+  private:
     iconv_t cd_;
 };
 

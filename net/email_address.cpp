@@ -28,11 +28,16 @@ struct TAddressParse {
 
     std::size_t NextStop() const {
         std::string_view set = "(\"< @\t";
-        if (depth > 0) set = "()\\";
-        else if (inQuote) set = "\"\\";
-        else if (afterAt && angleAddress) set = ".>(";
-        else if (afterAt) set = ".( ";
-        else if (inAddress) set = "\"(@>";
+        if (depth > 0)
+            set = "()\\";
+        else if (inQuote)
+            set = "\"\\";
+        else if (afterAt && angleAddress)
+            set = ".>(";
+        else if (afterAt)
+            set = ".( ";
+        else if (inAddress)
+            set = "\"(@>";
         return r.find_first_of(set);
     }
 
@@ -48,8 +53,10 @@ struct TAddressParse {
                     r.remove_prefix(1);
                     return;
                 }
-                if (afterAt) address += Trim(before);
-                else name += through;
+                if (afterAt)
+                    address += Trim(before);
+                else
+                    name += through;
                 break;
             case '(':
                 ++depth;
@@ -57,8 +64,10 @@ struct TAddressParse {
                     r.remove_prefix(1);
                     return;
                 }
-                if (inAddress) address += Trim(before);
-                else if (depth == 1) name += before;
+                if (inAddress)
+                    address += Trim(before);
+                else if (depth == 1)
+                    name += before;
                 break;
             case ')':
                 --depth;  // the comment's text is dropped
@@ -163,9 +172,12 @@ void SplitAddressList(TEMailAddressList& list, const std::string& text) {
             continue;
         }
         const bool outside = !inQuote && depth == 0;
-        if (c == '"' && depth == 0) inQuote = !inQuote;
-        else if (c == '(' && !inQuote) ++depth;
-        else if (c == ')' && !inQuote && depth > 0) --depth;
+        if (c == '"' && depth == 0)
+            inQuote = !inQuote;
+        else if (c == '(' && !inQuote)
+            ++depth;
+        else if (c == ')' && !inQuote && depth > 0)
+            --depth;
 
         if (outside && c == ',') {
             add(piece);

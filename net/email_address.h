@@ -9,13 +9,13 @@ namespace kavrel {
 
 // Raised by the address parser: "@ Outside address".
 class EEmailParseError : public ENetException {
-public:
+  public:
     using ENetException::ENetException;
 };
 
 // One parsed address: 'Ann Lee <a@b.c>' has the Address 'a@b.c' and the Name 'Ann Lee'.
 class TEMailAddressItem {
-public:
+  public:
     std::string Address;
     std::string Name;
 

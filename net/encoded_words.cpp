@@ -95,12 +95,14 @@ std::vector<TSegment> Split(std::string_view text) {
         TSegment word{true, std::string(text.substr(p + 2, q1 - p - 2)),
                       (letter == 'Q' || letter == 'q') ? DecodeQ(encoded) : DecodeB(encoded)};
         if (p > literalStart) {
-            segments.push_back({false, {}, std::string(text.substr(literalStart, p - literalStart))});
+            segments.push_back(
+                {false, {}, std::string(text.substr(literalStart, p - literalStart))});
         }
         segments.push_back(std::move(word));
         pos = literalStart = e + 2;
     }
-    if (literalStart < text.size()) segments.push_back({false, {}, std::string(text.substr(literalStart))});
+    if (literalStart < text.size())
+        segments.push_back({false, {}, std::string(text.substr(literalStart))});
     return segments;
 }
 

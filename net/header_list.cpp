@@ -17,7 +17,8 @@ std::string THeaderList::HeaderValue(std::string_view name) const {
     for (std::size_t i = 0; i < lines_.size(); ++i) {
         const std::string& line = lines_[i];
         const auto colon = line.find(':');
-        if (colon == std::string::npos || !SameText(std::string_view(line).substr(0, colon), name)) {
+        if (colon == std::string::npos ||
+            !SameText(std::string_view(line).substr(0, colon), name)) {
             continue;
         }
         std::string value = line.substr(colon + 1);

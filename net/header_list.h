@@ -13,7 +13,7 @@ std::string FieldNameOf(std::string_view line);
 
 // Raw header lines in arrival order, each without its line end. Used for mail and HTTP headers.
 class THeaderList {
-public:
+  public:
     // Empty lines are not kept: the blank line ends a header and is never part of it.
     void Add(std::string line);
     void Clear() { lines_.clear(); }
@@ -25,7 +25,7 @@ public:
     // (starting with a blank or TAB) joined by single spaces; "" when there is none.
     std::string HeaderValue(std::string_view name) const;
 
-private:
+  private:
     std::vector<std::string> lines_;
 };
 

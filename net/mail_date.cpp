@@ -116,13 +116,15 @@ TMailDateParse ParseMailDate(std::string_view text) {
         year = numberOr(r, 1900);
         r = yearToken;
     }
-    if (year >= 0 && year < 80) year += 2000;
-    else if (year >= 80 && year < 100) year += 1900;
+    if (year >= 0 && year < 80)
+        year += 2000;
+    else if (year >= 80 && year < 100)
+        year += 1900;
 
     const bool dateInRange = !negative && year >= 1 && year <= 9999 && day >= 1 && day <= 31;
-    const auto date =
-        dateInRange ? TryEncodeDate(static_cast<int>(year), month, static_cast<int>(day))
-                    : std::nullopt;
+    const auto date = dateInRange
+                          ? TryEncodeDate(static_cast<int>(year), month, static_cast<int>(day))
+                          : std::nullopt;
     if (!date) return {0, std::string(r)};
     TDateTime value = *date;
 

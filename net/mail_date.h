@@ -10,7 +10,7 @@ namespace kavrel {
 
 // Raised when the system cannot tell the local time's offset from UTC.
 class EFailedToRetrieveTimeZoneInfo : public ENetException {
-public:
+  public:
     using ENetException::ENetException;
 };
 

@@ -33,8 +33,10 @@ std::vector<std::string> SplitNewsGroups(const std::string& value) {
     };
     for (const char c : value) {
         if (c == '"') inQuote = !inQuote;
-        if (c == ',' && !inQuote) flush();
-        else item += c;
+        if (c == ',' && !inQuote)
+            flush();
+        else
+            item += c;
     }
     flush();
     return groups;
@@ -46,11 +48,16 @@ TMessagePriority PriorityOf(const std::string& value) {
     if (lower.find("non-priority") != std::string::npos) return TMessagePriority::mpLow;
     const std::string trimmed = Trim(value);
     switch (TryStrToInt(trimmed.substr(0, trimmed.find(' '))).value_or(3)) {
-        case 1: return TMessagePriority::mpHighest;
-        case 2: return TMessagePriority::mpHigh;
-        case 4: return TMessagePriority::mpLow;
-        case 5: return TMessagePriority::mpLowest;
-        default: return TMessagePriority::mpNormal;  // 3, and levels no one defined
+        case 1:
+            return TMessagePriority::mpHighest;
+        case 2:
+            return TMessagePriority::mpHigh;
+        case 4:
+            return TMessagePriority::mpLow;
+        case 5:
+            return TMessagePriority::mpLowest;
+        default:
+            return TMessagePriority::mpNormal;  // 3, and levels no one defined
     }
 }
 

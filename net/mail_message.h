@@ -14,7 +14,7 @@ enum class TMessagePriority { mpHighest, mpHigh, mpNormal, mpLow, mpLowest };
 // One message as far as its header goes. The mail check reads From.Address, Subject and Date;
 // the other fields are filled in the same pass.
 class TMailMessage {
-public:
+  public:
     THeaderList HeaderLines;
 
     TEMailAddressItem From;

@@ -27,14 +27,16 @@ TEST(EncodedWords, Decoding) {
         {"adjacent words join", "Re: =?ISO-8859-1?Q?a?= =?ISO-8859-1?Q?b?=", "Re: ab"},
         {"folded adjacent words join", "=?UTF-8?Q?a?=\t \t=?UTF-8?Q?b?=", "ab"},
         {"a character split across two words", "=?UTF-8?Q?=C3?= =?UTF-8?Q?=A9?=", "\xC3\xA9"},
-        {"adjacent words of two charsets", "=?ISO-8859-1?Q?=E9?= =?UTF-8?Q?=C3=A9?=",
-         "\xC3\xA9\xC3\xA9"},
+        {"adjacent words of two charsets",
+         "=?ISO-8859-1?Q?=E9?= =?UTF-8?Q?=C3=A9?=", "\xC3\xA9\xC3\xA9"},
         {"white space beside plain text stays", "a =?UTF-8?Q?b?= c", "a b c"},
         {"text between words stays", "=?UTF-8?Q?a?= and =?UTF-8?Q?b?=", "a and b"},
-        {"ISO-2022-JP to UTF-8", "=?ISO-2022-JP?B?GyRCRnxLXDhsGyhC?=",
-         "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E"},
+        {"ISO-2022-JP to UTF-8",
+         "=?ISO-2022-JP?B?GyRCRnxLXDhsGyhC?=", "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E"},
         {"unknown charset keeps the bytes", "=?X-NO-SUCH?Q?=E9t=E9?=", "\xE9t\xE9"},
-        {"bytes that do not convert become U+FFFD", "=?UTF-8?Q?a=FFb?=", "a\xEF\xBF\xBD" "b"},
+        {"bytes that do not convert become U+FFFD", "=?UTF-8?Q?a=FFb?=",
+         "a\xEF\xBF\xBD"
+         "b"},
         {"cut-off sequence at the end", "=?UTF-8?Q?a=C3?=", "a\xEF\xBF\xBD"},
         {"language suffix", "=?UTF-8*en?Q?ok?=", "ok"},
         {"zero bytes are removed", "=?UTF-8?B?YQBi?=", "ab"},
@@ -49,8 +51,8 @@ TEST(EncodedWords, Decoding) {
 }
 
 TEST(EncodedWords, BadQEscapeFails) {
-    for (const auto& [text, shown] : {std::pair{"=?ISO-8859-1?Q?a=ZZ?=", "$ZZ"},
-                                      std::pair{"x =?UTF-8?q?=4g?=", "$4g"}}) {
+    for (const auto& [text, shown] :
+         {std::pair{"=?ISO-8859-1?Q?a=ZZ?=", "$ZZ"}, std::pair{"x =?UTF-8?q?=4g?=", "$4g"}}) {
         try {
             DecodeEncodedWords(text);
             ADD_FAILURE() << "no exception for " << text;

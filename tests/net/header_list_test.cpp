@@ -7,9 +7,9 @@ namespace {
 
 TEST(HeaderList, Lookup) {
     THeaderList h;
-    for (const char* line : {"Received: from a", "\tby b", "Subject: Hello", "\tworld",
-                             "  again  ", "SUBJECT:second", "To : spaced@name", "From:x@y.z",
-                             "No colon here", "X-Empty:", "Date: Tue, 15 Nov 1994 08:12:31"}) {
+    for (const char* line : {"Received: from a", "\tby b", "Subject: Hello", "\tworld", "  again  ",
+                             "SUBJECT:second", "To : spaced@name", "From:x@y.z", "No colon here",
+                             "X-Empty:", "Date: Tue, 15 Nov 1994 08:12:31"}) {
         h.Add(line);
     }
     h.Add("");  // the blank line that ends a header is not kept

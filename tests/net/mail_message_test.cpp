@@ -38,7 +38,9 @@ TEST(MailMessage, FillsTheFieldsTheCheckReads) {
     });
     EXPECT_EQ(m.From.Address, "joerg@example.org");
     EXPECT_EQ(m.From.Name, "J\xC3\xB6rg Lee");
-    EXPECT_EQ(m.Subject, "Gr\xC3\xBC\xC3\x9F" "e from Berlin");
+    EXPECT_EQ(m.Subject,
+              "Gr\xC3\xBC\xC3\x9F"
+              "e from Berlin");
     EXPECT_EQ(FormatDateTime("m/d/yyyy h:mma/p", m.Date), "11/15/1994 8:12a");
     EXPECT_EQ(m.CharSet, "UTF-8");
     EXPECT_EQ(m.MsgId, "<1@example.org>");
@@ -115,13 +117,15 @@ TEST(MailMessage, AnyBytesEndInAValueOrAKnownFailure) {
     const std::vector<std::string> seeds = {
         "From: \"Lee, Ann\" <a@b.c> (x)", "Subject: =?ISO-8859-1?Q?J=F6rg?= =?UTF-8?B?SGk=?=",
         "To: Team: a@b.c, <d@e.f>;",      "Date: Tuesday, 15-Nov-94 08:12:31 +0530 (IST)",
-        "Cc: \\\"a\\\\@(b)<c>.d",          "Reply-To: <<@>>..@@",
+        "Cc: \\\"a\\\\@(b)<c>.d",         "Reply-To: <<@>>..@@",
         "X-Priority: -2147483649",        "Content-Type: x; charset=\"",
         "Date: Tue Nov 15 08:12:31 1994", "Subject: =?=?=?\?==?Q?=?B?==?",
     };
     const std::string alphabet = "=?<>@.,;:()\"\\ \t-+0123456789QBqbISOUTF8aZz\x80\xff\r\n";
     std::mt19937 rng(20261209);
-    auto pick = [&rng](std::size_t n) { return std::uniform_int_distribution<std::size_t>(0, n - 1)(rng); };
+    auto pick = [&rng](std::size_t n) {
+        return std::uniform_int_distribution<std::size_t>(0, n - 1)(rng);
+    };
     int failures = 0;
     for (int round = 0; round < 4000; ++round) {
         TMailMessage m;
@@ -132,10 +136,18 @@ TEST(MailMessage, AnyBytesEndInAValueOrAKnownFailure) {
             for (int e = 0; e < edits && !line.empty(); ++e) {
                 const std::size_t at = pick(line.size());
                 switch (pick(4)) {
-                    case 0: line[at] = alphabet[pick(alphabet.size())]; break;
-                    case 1: line.insert(at, 1, alphabet[pick(alphabet.size())]); break;
-                    case 2: line.erase(at, 1 + pick(3)); break;
-                    default: line.insert(at, seeds[pick(seeds.size())].substr(pick(10))); break;
+                    case 0:
+                        line[at] = alphabet[pick(alphabet.size())];
+                        break;
+                    case 1:
+                        line.insert(at, 1, alphabet[pick(alphabet.size())]);
+                        break;
+                    case 2:
+                        line.erase(at, 1 + pick(3));
+                        break;
+                    default:
+                        line.insert(at, seeds[pick(seeds.size())].substr(pick(10)));
+                        break;
                 }
             }
             if (pick(10) == 0) {  // now and then pure noise

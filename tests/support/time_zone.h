@@ -10,7 +10,7 @@ namespace kavrel::test {
 
 // Puts the process in a time zone, given as a POSIX TZ string, for the life of the guard.
 class TScopedTimeZone {
-public:
+  public:
     explicit TScopedTimeZone(const std::string& tz) {
         env_.emplace("TZ", tz);
         tzset();
@@ -22,7 +22,7 @@ public:
         tzset();
     }
 
-private:
+  private:
     std::optional<TScopedEnv> env_;
 };
 

@@ -1,0 +1,206 @@
+#include "tests/support/dovecot_server.h"
+
+#include <arpa/inet.h>
+#include <grp.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <pwd.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <thread>
+
+#include "base/unique_fd.h"
+
+namespace kavrel::test {
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+constexpr const char* kDovecot = "/usr/sbin/dovecot";
+
+int FreeLoopbackPort() {
+    TUniqueFd fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof addr;
+    if (!fd.valid() || ::bind(fd.get(), reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
+        ::getsockname(fd.get(), reinterpret_cast<sockaddr*>(&addr), &len) != 0) {
+        throw std::runtime_error("no free loopback port");
+    }
+    return ntohs(addr.sin_port);
+}
+
+// True once the server greets on the port.
+bool Greets(int port) {
+    TUniqueFd fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_port = htons(static_cast<uint16_t>(port));
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (::connect(fd.get(), reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) return false;
+    pollfd p{fd.get(), POLLIN, 0};
+    char buf[64] = {};
+    return ::poll(&p, 1, 2000) == 1 && ::recv(fd.get(), buf, sizeof buf - 1, 0) > 3 &&
+           std::string(buf).rfind("+OK", 0) == 0;
+}
+
+void WriteText(const std::string& path, const std::string& text) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << text;
+    if (!out) throw std::runtime_error("cannot write " + path);
+}
+
+}  // namespace
+
+TDovecotServer::TDovecotServer(const TUsers& users) {
+    if (::access(kDovecot, X_OK) != 0) {
+        throw std::runtime_error(
+            "dovecot is not installed: install the Debian packages dovecot-core and "
+            "dovecot-pop3d (make deps does)");
+    }
+    std::string tmpl = "/tmp/kavrel-dovecot-XXXXXX";
+    if (::mkdtemp(tmpl.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+    dir_ = tmpl;
+    // dovecot's auth and mail processes run as an unprivileged user and must reach the files.
+    ::chmod(dir_.c_str(), 0755);
+
+    std::string internalUser;
+    if (::geteuid() == 0) {
+        // Mail processes refuse to run as root.
+        const passwd* pw = ::getpwnam("nobody");
+        const group* gr = ::getgrnam("nogroup");
+        if (pw == nullptr || gr == nullptr) throw std::runtime_error("no user nobody:nogroup");
+        mailUid_ = pw->pw_uid;
+        mailGid_ = gr->gr_gid;
+        internalUser = "nobody";
+    } else {
+        mailUid_ = ::geteuid();
+        mailGid_ = ::getegid();
+        const passwd* pw = ::getpwuid(mailUid_);
+        internalUser = pw != nullptr ? pw->pw_name : "nobody";
+    }
+
+    std::string passwd;
+    for (const TUser& u : users) passwd += u.name + ":{PLAIN}" + u.password + "::::::\n";
+    WriteText(dir_ + "/users", passwd);
+    ::chmod((dir_ + "/users").c_str(), 0644);
+    fs::create_directories(dir_ + "/mail");
+    ::chown((dir_ + "/mail").c_str(), mailUid_, mailGid_);
+    for (const TUser& u : users) ClearMailbox(u.name);
+
+    port_ = FreeLoopbackPort();
+    std::ostringstream conf;
+    conf << "base_dir = " << dir_ << "/run\n"
+         << "state_dir = " << dir_ << "/state\n"
+         << "log_path = " << dir_ << "/dovecot.log\n"
+         << "protocols = pop3\n"
+         << "listen = 127.0.0.1\n"
+         << "ssl = no\n"
+         << "disable_plaintext_auth = no\n"
+         << "auth_mechanisms = plain login\n"
+         << "auth_failure_delay = 0\n"
+         << "default_internal_user = " << internalUser << "\n"
+         << "default_login_user = " << internalUser << "\n"
+         << "mail_location = maildir:" << dir_ << "/mail/%u/Maildir\n"
+         << "passdb {\n  driver = passwd-file\n  args = scheme=PLAIN " << dir_ << "/users\n}\n"
+         << "userdb {\n  driver = static\n  args = uid=" << mailUid_ << " gid=" << mailGid_
+         << " home=" << dir_ << "/mail/%u\n}\n"
+         << "service pop3-login {\n  inet_listener pop3 {\n    address = 127.0.0.1\n"
+         << "    port = " << port_ << "\n  }\n}\n"
+         // Failed logins would otherwise slow every later login from 127.0.0.1.
+         << "service anvil {\n  unix_listener anvil-auth-penalty {\n    mode = 0\n  }\n}\n";
+    WriteText(dir_ + "/dovecot.conf", conf.str());
+    Start();
+}
+
+TDovecotServer::~TDovecotServer() {
+    Stop();
+    std::error_code ec;
+    fs::remove_all(dir_, ec);
+}
+
+void TDovecotServer::Start() {
+    std::error_code ec;
+    fs::remove_all(dir_ + "/run", ec);  // a stale penalty socket there slows the start
+    fs::create_directories(dir_ + "/state");
+    const std::string conf = dir_ + "/dovecot.conf";
+    pid_ = ::fork();
+    if (pid_ < 0) throw std::runtime_error("fork failed");
+    if (pid_ == 0) {
+        ::execl(kDovecot, kDovecot, "-F", "-c", conf.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    const auto deadline = Clock::now() + std::chrono::seconds(15);
+    while (Clock::now() < deadline) {
+        int status = 0;
+        if (::waitpid(pid_, &status, WNOHANG) == pid_) {
+            pid_ = -1;
+            throw std::runtime_error("dovecot ended at start:\n" + Log());
+        }
+        if (Greets(port_)) return;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    Stop();
+    throw std::runtime_error("dovecot did not answer within 15 s:\n" + Log());
+}
+
+void TDovecotServer::Stop() {
+    if (pid_ <= 0) return;
+    ::kill(pid_, SIGTERM);
+    const auto deadline = Clock::now() + std::chrono::seconds(5);
+    while (Clock::now() < deadline) {
+        if (::waitpid(pid_, nullptr, WNOHANG) == pid_) {
+            pid_ = -1;
+            return;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    ::kill(pid_, SIGKILL);
+    ::waitpid(pid_, nullptr, 0);
+    pid_ = -1;
+}
+
+std::string TDovecotServer::MaildirOf(const std::string& user) const {
+    return dir_ + "/mail/" + user + "/Maildir";
+}
+
+void TDovecotServer::ClearMailbox(const std::string& user) {
+    std::error_code ec;
+    fs::remove_all(MaildirOf(user), ec);
+    for (const std::string& p : {dir_ + "/mail/" + user, MaildirOf(user), MaildirOf(user) + "/new",
+                                 MaildirOf(user) + "/cur", MaildirOf(user) + "/tmp"}) {
+        fs::create_directories(p);
+        ::chown(p.c_str(), mailUid_, mailGid_);
+    }
+}
+
+std::string TDovecotServer::AddMessage(const std::string& user, const std::string& message) {
+    const std::string name = std::to_string(1700000000 + serial_) + ".M" +
+                             std::to_string(serial_) + "P" + std::to_string(::getpid()) +
+                             ".kavrel-test";
+    ++serial_;
+    const std::string path = MaildirOf(user) + "/new/" + name;
+    WriteText(path, message);
+    ::chown(path.c_str(), mailUid_, mailGid_);
+    return name;
+}
+
+std::string TDovecotServer::Log() const {
+    std::ifstream in(dir_ + "/dovecot.log");
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
+}  // namespace kavrel::test
