@@ -69,6 +69,8 @@ void TSocketHandle::CloseSocket() {
 }
 
 std::int32_t TSocketHandle::Connect(std::uint32_t address, int port, int timeoutMs) {
+    // The port field has 16 bits; a larger number would quietly reach some other port.
+    if (port < 0 || port > 65535) return TSocketStack::CodeFromErrno(EADDRNOTAVAIL);
     const int fd = socket_.get();
     sockaddr_in target{};
     target.sin_family = AF_INET;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -19,6 +20,13 @@ using test::Close;
 using test::ExpectClosed;
 using test::SendLine;
 using test::Stall;
+
+std::size_t OpenDescriptors() {
+    std::size_t count = 0;
+    for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator("/proc/self/fd"))
+        ++count;
+    return count;
+}
 
 // Status texts and the two notify events of one client, in order.
 struct TEventLog {
@@ -136,6 +144,31 @@ TEST(TCPClient, ReconnectStartsWithAnEmptyInputBuffer) {
     client.Connect();
     EXPECT_EQ(client.ReadLine(), "two");
     EXPECT_TRUE(server.Finish()) << server.Report();
+}
+
+TEST(TCPClient, NoDescriptorOutlivesAFailedConnect) {
+    const test::TRefusingPort refusing;
+    const test::TUnansweredPort unanswered;
+    TTCPClient client;
+    const std::size_t before = OpenDescriptors();
+    struct {
+        const char* host;
+        int port;
+        int timeout;
+    } const rows[] = {
+        {"127.0.0.1", refusing.Port(), TimeoutDefault},
+        {"127.0.0.1", refusing.Port(), 5000},
+        {"127.0.0.1", refusing.Port(), TimeoutInfinite},
+        {"127.0.0.1", unanswered.Port(), 150},
+        {"no..such..host", 110, 150},
+        {"127.0.0.1", 70000, 150},
+    };
+    for (const auto& r : rows) {
+        client.Host = r.host;
+        client.Port = r.port;
+        EXPECT_THROW(client.Connect(r.timeout), ENetException) << r.host << ":" << r.port;
+        EXPECT_EQ(OpenDescriptors(), before) << r.host << ":" << r.port;
+    }
 }
 
 }  // namespace

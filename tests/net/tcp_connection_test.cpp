@@ -206,14 +206,14 @@ TEST(TCPConnection, DotTerminatedList) {
 }
 
 TEST(TCPConnection, DotTerminatedListEndsWorkWhenCut) {
-    TSession s({Send("a\r\nb\r\n"), Close()});
+    TSession s({Send("a\r\n..b\r\n"), Close()});
     Lines list;
     int ends = 0;
     s.Client.OnWorkEnd = [&](TNetComponent&, TWorkMode) { ++ends; };
     EXPECT_EQ(
         test::MessageOf<EConnClosedGracefully>([&] { s.Client.ReadLinesUntil(list, ".", false); }),
         ClosedText);
-    EXPECT_EQ(list, (Lines{"a", "b"}));
+    EXPECT_EQ(list, (Lines{"a", "..b"}));  // no unstuffing asked for
     EXPECT_EQ(ends, 1);
 }
 

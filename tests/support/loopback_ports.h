@@ -47,14 +47,16 @@ class TRefusingPort {
 class TUnansweredPort {
   public:
     TUnansweredPort() : listener_(BoundLoopbackSocket(port_, 0)) {
-        filler_.reset(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+        // Non-blocking, so that a kernel whose queue is full even sooner cannot stall us here.
+        filler_.reset(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
+        if (!filler_.valid()) throw std::runtime_error("could not fill the accept queue");
         sockaddr_in address{};
         address.sin_family = AF_INET;
         address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         address.sin_port = htons(static_cast<std::uint16_t>(port_));
-        if (!filler_.valid() ||
-            ::connect(filler_.get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0)
-            throw std::runtime_error("could not fill the accept queue");
+        ::connect(filler_.get(), reinterpret_cast<sockaddr*>(&address), sizeof address);
+        pollfd p{filler_.get(), POLLOUT, 0};
+        ::poll(&p, 1, 1000);
     }
     int Port() const { return port_; }
 
