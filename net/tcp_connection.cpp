@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <exception>
 
 #include "base/strings.h"
 #include "net/net_errors.h"
@@ -244,8 +245,14 @@ void TTCPConnection::ReadToStream(TStream& AStream, std::int64_t AByteCount, boo
     // and a false one would make us allocate it up front. The stream ends the same.
     struct TCutAtPosition {
         TStream& stream;
-        ~TCutAtPosition() {
-            if (stream.Size() > stream.Position()) stream.SetSize(stream.Position());
+        int unwinding = std::uncaught_exceptions();
+        ~TCutAtPosition() noexcept(false) {
+            try {
+                if (stream.Size() > stream.Position()) stream.SetSize(stream.Position());
+            } catch (...) {
+                // The read's own error is the one to report.
+                if (std::uncaught_exceptions() == unwinding) throw;
+            }
         }
     } const cut{AStream};
     const std::int64_t announced = AByteCount < 0 ? 0 : AByteCount;
@@ -253,7 +260,8 @@ void TTCPConnection::ReadToStream(TStream& AStream, std::int64_t AByteCount, boo
         *this, TWorkMode::wkRead,
         AReadUntilClose ? 0
                         : static_cast<std::int32_t>(std::min<std::int64_t>(announced, INT32_MAX)));
-    std::int64_t remaining = AReadUntilClose ? INT32_MAX : announced;
+    // To the close means to the close: a count would cut a large download short unnoticed.
+    std::int64_t remaining = AReadUntilClose ? INT64_MAX : announced;
 
     const std::string_view buffered = inputBuffer_.View();
     const auto first = static_cast<std::size_t>(
