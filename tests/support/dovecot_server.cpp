@@ -117,7 +117,8 @@ TDovecotServer::TDovecotServer(const TUsers& users) {
          << "userdb {\n  driver = static\n  args = uid=" << mailUid_ << " gid=" << mailGid_
          << " home=" << dir_ << "/mail/%u\n}\n"
          << "service pop3-login {\n  inet_listener pop3 {\n    address = 127.0.0.1\n"
-         << "    port = " << port_ << "\n  }\n}\n"
+         << "    port = " << port_
+         << "\n  }\n}\n"
          // Failed logins would otherwise slow every later login from 127.0.0.1.
          << "service anvil {\n  unix_listener anvil-auth-penalty {\n    mode = 0\n  }\n}\n";
     WriteText(dir_ + "/dovecot.conf", conf.str());
@@ -186,9 +187,8 @@ void TDovecotServer::ClearMailbox(const std::string& user) {
 }
 
 std::string TDovecotServer::AddMessage(const std::string& user, const std::string& message) {
-    const std::string name = std::to_string(1700000000 + serial_) + ".M" +
-                             std::to_string(serial_) + "P" + std::to_string(::getpid()) +
-                             ".kavrel-test";
+    const std::string name = std::to_string(1700000000 + serial_) + ".M" + std::to_string(serial_) +
+                             "P" + std::to_string(::getpid()) + ".kavrel-test";
     ++serial_;
     const std::string path = MaildirOf(user) + "/new/" + name;
     WriteText(path, message);

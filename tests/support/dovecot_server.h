@@ -12,7 +12,7 @@ namespace kavrel::test {
 // Stopped and removed again by the destructor. Throws std::runtime_error when dovecot is not
 // installed or does not come up, saying which package to install.
 class TDovecotServer {
-public:
+  public:
     struct TUser {
         std::string name;
         std::string password;
@@ -36,7 +36,7 @@ public:
 
     std::string Log() const;
 
-private:
+  private:
     void Start();
     void Stop();
     std::string MaildirOf(const std::string& user) const;

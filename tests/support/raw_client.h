@@ -9,7 +9,7 @@ namespace kavrel::test {
 // The plainest possible line client over a loopback socket: no classes of the program under
 // test are involved, so it can check a server fixture and measure the protocol's floor.
 class TRawClient {
-public:
+  public:
     explicit TRawClient(int port);  // throws std::runtime_error when it cannot connect
 
     void SendLine(const std::string& line);  // appends CR LF
@@ -18,7 +18,7 @@ public:
     // timeoutMs without data.
     std::string ReadLine(int timeoutMs = 10000);
 
-private:
+  private:
     TUniqueFd fd_;
     std::string buffer_;
     std::size_t start_ = 0;

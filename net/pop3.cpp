@@ -1,0 +1,114 @@
+#include "net/pop3.h"
+
+#include "base/integer.h"
+#include "base/strings.h"
+#include "net/md5.h"
+#include "net/net_errors.h"
+
+namespace kavrel {
+namespace {
+
+constexpr std::int32_t kOk = 1;
+constexpr std::int32_t kErr = 2;
+
+std::string FirstTextLine(const TRFCReply& reply) {
+    return reply.Text.empty() ? std::string() : reply.Text.front();
+}
+
+}  // namespace
+
+TPOP3::TPOP3() { Port = 110; }
+
+std::int32_t TPOP3::AwaitReply(const std::vector<std::int32_t>& AAllowed) {
+    ReadReply();
+    if (SameText(LastReply.TextCode, "+OK")) {
+        LastReply.NumericCode = kOk;
+    } else if (SameText(LastReply.TextCode, "-ERR")) {
+        LastReply.NumericCode = kErr;
+    } else {
+        throw ENetException("Unrecognized POP3 Response Header:\n\"" + LastReply.FormattedText() +
+                            "\"");
+    }
+    LastReply.TextCode = IntToStr(LastReply.NumericCode);
+    return CheckReply(LastReply.NumericCode, AAllowed);
+}
+
+void TPOP3::Connect(int ATimeout) {
+    TMessageClient::Connect(ATimeout);
+    try {
+        AwaitReply({kOk});
+        if (APOP) {
+            const std::string greeting = FirstTextLine(LastReply);
+            const auto open = greeting.find('<');
+            const auto close = open == std::string::npos ? open : greeting.find('>', open);
+            if (close == std::string::npos) {
+                throw ENetException("Server do not support APOP (no timestamp)");
+            }
+            const std::string digest = Md5Hex(greeting.substr(open, close - open + 1) + Password);
+            SendCommand("APOP " + Username + " " + digest, kOk);
+        } else {
+            SendCommand("USER " + Username, kOk);
+            SendCommand("PASS " + Password, kOk);
+        }
+    } catch (...) {
+        Disconnect();
+        throw;
+    }
+}
+
+void TPOP3::Disconnect() {
+    // The connection is closed whether or not QUIT could be written; a failed write is
+    // reported after that.
+    std::exception_ptr failure;
+    if (IsConnected()) {
+        try {
+            WriteLine("QUIT");
+        } catch (...) {
+            failure = std::current_exception();
+        }
+    }
+    TMessageClient::Disconnect();
+    if (failure) std::rethrow_exception(failure);
+}
+
+std::int32_t TPOP3::GetMessageCount() {
+    SendCommand("STAT", kOk);
+    const std::string line = FirstTextLine(LastReply);
+    if (line.empty()) return 0;
+    const auto blank = line.find(' ');
+    // A line without a blank gives the empty text, and so the conversion error with nothing
+    // in its quotes, as it always has.
+    return StrToInt(blank == std::string::npos ? std::string() : line.substr(0, blank));
+}
+
+bool TPOP3::ListUids(std::vector<std::string>& AList, std::int32_t AMsgNum) {
+    if (AMsgNum < 0) {
+        if (SendCommand("UIDL") != kOk) return false;
+        ReadLinesUntil(AList, ".", true);
+        return true;
+    }
+    if (SendCommand("UIDL " + IntToStr(AMsgNum)) != kOk) return false;
+    AList = LastReply.Text;
+    return true;
+}
+
+bool TPOP3::FetchHeader(std::int32_t AMsgNum, TMailMessage& AMsg) {
+    SendCommand("TOP " + IntToStr(AMsgNum) + " 0", kOk);
+    ReadHeaderLines(AMsg, ".");
+    return true;
+}
+
+std::int32_t TPOP3::GetMessageSize(std::int32_t AMsgNum) {
+    SendCommand("LIST " + IntToStr(AMsgNum), kOk);
+    const std::string line = FirstTextLine(LastReply);
+    if (line.empty()) return -1;
+    const auto blank = line.find(' ');
+    const std::string size = blank == std::string::npos ? line : line.substr(blank + 1);
+    return TryStrToInt(size).value_or(-1);
+}
+
+bool TPOP3::MarkDeleted(std::int32_t AMsgNum) {
+    return SendCommand("DELE " + IntToStr(AMsgNum), kOk) == kOk;
+}
+
+}  // namespace kavrel

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "net/message_client.h"
+
+namespace kavrel {
+
+// A POP3 session (RFC 1939): log in, list unique ids, count, fetch headers, read sizes,
+// mark for deletion and log out. Every failure is raised; its message is what the log shows.
+class TPOP3 : public TMessageClient {
+public:
+    TPOP3();
+
+    std::string Username;
+    std::string Password;
+    bool APOP = false;
+
+    // Connects with the time-out in milliseconds, reads the greeting and logs in. A failure
+    // after the connection is open sends QUIT and closes it before it goes on.
+    void Connect(int ATimeout = TimeoutDefault) override;
+    // Sends QUIT when connected (without reading its reply) and closes the connection.
+    void Disconnect() override;
+
+    std::int32_t GetMessageCount();
+    // Appends the lines of the UIDL listing ("number uid") to AList; false on an error reply.
+    bool ListUids(std::vector<std::string>& AList, std::int32_t AMsgNum = -1);
+    bool FetchHeader(std::int32_t AMsgNum, TMailMessage& AMsg);
+    // Size in octets, or -1 when the reply cannot be read.
+    std::int32_t GetMessageSize(std::int32_t AMsgNum);
+    bool MarkDeleted(std::int32_t AMsgNum);
+
+    // Classifies "+OK" as 1 and "-ERR" as 2 before checking against the allowed codes.
+    std::int32_t AwaitReply(const std::vector<std::int32_t>& AAllowed) override;
+};
+
+}  // namespace kavrel

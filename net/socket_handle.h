@@ -1,0 +1,51 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "base/unique_fd.h"
+
+namespace kavrel {
+
+// How often a connect with a time-out looks at its socket; a refusal is seen within one step.
+inline constexpr int ConnectPollStep = 125;
+
+// One TCP/IPv4 socket and the addresses at both of its ends.
+class TSocketHandle {
+  public:
+    // The local end, known after a connect.
+    std::string IP;
+    int Port = 0;
+    // The target before a connect, the platform's view of the peer after it.
+    std::string RemoteIP;
+    int RemotePort = 0;
+
+    bool IsOpen() const { return socket_.valid(); }
+    int Handle() const { return socket_.get(); }
+
+    // A new stream socket, closed in every child process; false when the platform has none.
+    bool Allocate();
+    // Closes the socket without a shutdown and empties the address fields.
+    void Reset();
+    // Shuts down the sending direction and closes; results ignored, as the peer may be gone.
+    void CloseSocket();
+
+    // Connects to address (host byte order) and port. Waits at most timeoutMs, or without
+    // limit for TimeoutInfinite, in steps of ConnectPollStep. Gives 0 when connected, -1 when
+    // the time ran out, else the socket error code.
+    std::int32_t Connect(std::uint32_t address, int port, int timeoutMs);
+    // Reads back both ends of a connected socket; raises ESocketError.
+    void UpdateBindings();
+
+    // True when input (or a close) is waiting; W as in the read time-outs.
+    bool WaitReadable(int timeoutMs);
+    // One receive or send, raw result; a signal does not count as an error, and a send to
+    // a vanished peer fails with EPIPE instead of raising SIGPIPE.
+    int Receive(char* buffer, int length);
+    int Send(const char* buffer, int length);
+
+  private:
+    TUniqueFd socket_;
+};
+
+}  // namespace kavrel
