@@ -36,6 +36,7 @@ test-asan: build-asan
 
 bench: build
 	$(BUILD)/bench/bench_settings_io
+	$(BUILD)/bench/bench_page_render
 
 format:
 	clang-format -i $$(git ls-files '*.h' '*.cpp')

@@ -306,6 +306,7 @@ void TPageViewer::mousePressEvent(QMouseEvent* event) {
         QAbstractScrollArea::mousePressEvent(event);
         return;
     }
+    setFocus(Qt::MouseFocusReason);  // so that Ctrl+C reaches the selection made here
     const QPoint view = event->position().toPoint();
     const QPoint page = view + PageOffset();
     litehtml::position::vector redraw;

@@ -388,6 +388,11 @@ TEST(PageViewer, ResizingLaysThePageOutAgain) {
     const QRect narrow = viewer.Box("delete");
     EXPECT_LT(narrow.left(), wide.left() - 150);
     EXPECT_GT(narrow.right(), viewer.Port()->width() - 12);
+    EXPECT_EQ(viewer.view.horizontalScrollBar()->maximum(), 0);
+    // Narrower than the longest words the page can be: it scrolls sideways instead.
+    viewer.view.resize(200, 700);
+    QCoreApplication::processEvents();
+    EXPECT_GT(viewer.view.horizontalScrollBar()->maximum(), 0);
 }
 
 TEST(PageViewer, TextArrivesAsUtf8OrWindows1252) {
