@@ -20,4 +20,11 @@ std::optional<std::int32_t> DeleteLinkRow(std::string_view src) {
     return TryStrToInt(number).value_or(0);
 }
 
+bool ActOnDeleteLink(std::string_view src, const std::function<void(std::int32_t)>& deleteMessage) {
+    const std::optional<std::int32_t> row = DeleteLinkRow(src);
+    if (!row) return false;
+    if (*row > 0) deleteMessage(*row);
+    return true;
+}
+
 }  // namespace kavrel

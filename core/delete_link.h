@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string_view>
 
@@ -13,5 +14,9 @@ namespace kavrel {
 // it is), or 0 when that is not a decimal integer; only a row above 0 is to be deleted, but
 // every link of ours counts as handled.
 std::optional<std::int32_t> DeleteLinkRow(std::string_view src);
+
+// The main window's handling of a click on the page (html1HotSpotClick): deleteMessage is called
+// with the row of a link of ours that names one; the result is the viewer's Handled flag.
+bool ActOnDeleteLink(std::string_view src, const std::function<void(std::int32_t)>& deleteMessage);
 
 }  // namespace kavrel

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 namespace kavrel {
 namespace {
 
@@ -28,7 +30,17 @@ TEST(DeleteLink, Parsing) {
         {"delet", std::nullopt},
         {"http://example.org/", std::nullopt},
     };
-    for (const auto& r : rows) EXPECT_EQ(DeleteLinkRow(r.src), r.row) << r.src;
+    for (const auto& r : rows) {
+        EXPECT_EQ(DeleteLinkRow(r.src), r.row) << r.src;
+        std::vector<std::int32_t> deleted;
+        const bool handled =
+            ActOnDeleteLink(r.src, [&](std::int32_t row) { deleted.push_back(row); });
+        EXPECT_EQ(handled, r.row.has_value()) << r.src;
+        const bool deletes = r.row && *r.row > 0;
+        EXPECT_EQ(deleted,
+                  deletes ? std::vector<std::int32_t>{*r.row} : std::vector<std::int32_t>{})
+            << r.src;
+    }
 }
 
 }  // namespace
