@@ -82,6 +82,11 @@ QSize TPageViewer::PageSize() const {
     return document_ ? QSize(document_->width(), document_->height()) : QSize();
 }
 
+QFont TPageViewer::FontOf(const TTextBox& box) const {
+    const TPageContainer::TFont* f = container_.Font(box.font);
+    return f ? f->font : QFont();
+}
+
 void TPageViewer::Relayout() {
     if (!document_) return;
     container_.SetClientSize(viewport()->size());
@@ -403,6 +408,10 @@ void TPageViewer::keyPressEvent(QKeyEvent* event) {
         event->accept();
     } else if (event->matches(QKeySequence::SelectAll)) {
         SelectAll();
+        event->accept();
+    } else if (event->key() == Qt::Key_Home || event->key() == Qt::Key_End) {
+        QScrollBar* bar = verticalScrollBar();
+        bar->setValue(event->key() == Qt::Key_Home ? bar->minimum() : bar->maximum());
         event->accept();
     } else {
         QAbstractScrollArea::keyPressEvent(event);

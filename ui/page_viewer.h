@@ -51,6 +51,8 @@ class TPageViewer : public QAbstractScrollArea {
 
     QSize PageSize() const;
     const std::vector<TTextBox>& TextBoxes() const { return boxes_; }
+    // The font a box is drawn in.
+    QFont FontOf(const TTextBox& box) const;
 
     bool HasSelection() const;
     QString SelectedText() const;
