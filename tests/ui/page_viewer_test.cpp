@@ -255,6 +255,30 @@ TEST_P(ViewerAtWidth, LinksInTheToolTipColourHoverIncludedWithTheHand) {
 
 INSTANTIATE_TEST_SUITE_P(Widths, ViewerAtWidth, ::testing::Values(700, 480));
 
+TEST(PageViewer, TheEmptyPageIsTheHeadingAcrossTheWidth) {
+    for (const int width : {700, 480}) {
+        TMailList none;
+        Viewer viewer(width);
+        viewer.Load(PageOf(none));
+        const QImage image = viewer.Image();
+        if (const QString dir = qEnvironmentVariable("KAVREL_TEST_IMAGES"); !dir.isEmpty()) {
+            image.save(dir + QStringLiteral("/empty_%1.png").arg(width));
+        }
+        QStringList texts;
+        for (const auto& b : viewer.view.TextBoxes()) texts << b.text;
+        EXPECT_EQ(texts.join(u'|'), QStringLiteral(u"MailBox|From|Recvd|Sent|Size|Subject|\u00A0"));
+        const QRect subject = viewer.Box("Subject");
+        const QRect blank = viewer.Box(QString(QChar(0x00A0)));
+        const int y = subject.center().y();
+        EXPECT_EQ(Name(image.pixelColor(blank.center().x(), y)), Name(kHeading)) << width;
+        EXPECT_GT(blank.right(), viewer.Port()->width() - 12) << width;
+        EXPECT_EQ(Name(image.pixelColor(viewer.Port()->width() / 2, subject.bottom() + 20)),
+                  Name(viewer.view.palette().color(QPalette::Base)))
+            << width;
+        EXPECT_EQ(viewer.view.verticalScrollBar()->maximum(), 0);
+    }
+}
+
 TEST(PageViewer, ASubjectCanBeSelectedAndCopied) {
     TMailList list = Messages(5);
     Viewer viewer(700);
