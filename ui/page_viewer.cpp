@@ -374,12 +374,15 @@ void TPageViewer::mouseReleaseEvent(QMouseEvent* event) {
     }
     const std::optional<std::string> link = std::move(clickedLink_);
     clickedLink_.reset();
+    // A page loaded since the press has other rows under the pointer: the click is dropped
+    // rather than acted on a row the user never pressed.
+    const bool pressedHere = selecting_;
     const bool wasSelecting = selecting_ && dragged_;
     selecting_ = dragged_ = false;
     event->accept();
     if (wasSelecting) {
         PublishSelection();
-    } else if (link) {
+    } else if (link && pressedHere) {
         RaiseHotSpotClick(*link);  // last: the handler may replace the page
     }
 }

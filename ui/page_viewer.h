@@ -103,8 +103,8 @@ class TPageViewer : public QAbstractScrollArea {
     std::vector<TTextBox> boxes_;
     TCaret anchor_;
     TCaret focus_;
-    bool selecting_ = false;
-    bool dragged_ = false;
+    bool selecting_ = false;  // a left press on the page shown has not been released yet
+    bool dragged_ = false;    // ... and has moved far enough to select instead of click
     QPoint pressPoint_;
     std::string engineCursor_ = "auto";
     std::optional<std::string> clickedLink_;

@@ -353,6 +353,20 @@ TEST(PageViewer, DraggingFromALinkSelectsWithoutClicking) {
     EXPECT_TRUE(viewer.view.HasSelection());
 }
 
+TEST(PageViewer, APageLoadedBetweenPressAndReleaseDropsTheClick) {
+    TMailList list = Messages(3);
+    Viewer viewer(700);
+    const std::string page = PageOf(list);
+    viewer.Load(page);
+    const QPoint at = viewer.Box("delete", 0).center();
+    QTest::mousePress(viewer.Port(), Qt::LeftButton, {}, at);
+    viewer.Load(page);  // a check ends meanwhile; its rows may have moved
+    QTest::mouseRelease(viewer.Port(), Qt::LeftButton, {}, at);
+    EXPECT_TRUE(viewer.clicks.empty());
+    QTest::mouseClick(viewer.Port(), Qt::LeftButton, {}, at);
+    EXPECT_EQ(viewer.clicks, std::vector<std::string>{"delete?1"});
+}
+
 TEST(PageViewer, ADoubleClickOnALinkIsOneClick) {
     TMailList list = Messages(3);
     Viewer viewer(700);
