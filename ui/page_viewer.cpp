@@ -58,6 +58,7 @@ void TPageViewer::LoadFromString(const std::string& page) {
     boxes_.clear();
     anchor_ = focus_ = TCaret{};
     selecting_ = dragged_ = false;
+    engineCursor_ = "auto";
     document_.reset();
 
     // Links, hovered or not, in the tool-tip text colour.
