@@ -36,6 +36,8 @@ test-asan: build-asan
 
 bench: build
 	$(BUILD)/bench/bench_settings_io
+	$(BUILD)/bench/bench_page_render
+	$(BUILD)/bench/bench_pop3_check
 
 format:
 	clang-format -i $$(git ls-files '*.h' '*.cpp')

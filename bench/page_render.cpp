@@ -1,0 +1,73 @@
+// Times the message table page of 100 rows: building its text, loading it into the page
+// viewer (parse and layout at 700 pixels), laying it out again at a new width, and painting
+// it. Runs on Qt's offscreen platform. Run: build/bench/bench_page_render [rounds]
+#include <QApplication>
+#include <QImage>
+#include <QPainter>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <string>
+
+#include "core/message_page.h"
+#include "ui/page_viewer.h"
+#include "ui/palette_colors.h"
+
+namespace {
+
+double MillisecondsOf(int rounds, const std::function<void()>& step) {
+    const auto start = std::chrono::steady_clock::now();
+    for (int i = 0; i < rounds; ++i) step();
+    const std::chrono::duration<double, std::milli> spent =
+        std::chrono::steady_clock::now() - start;
+    return spent.count() / rounds;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    using namespace kavrel;
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 20;
+
+    TMailList list;
+    for (int i = 0; i < 100; ++i) {
+        PW_MAIL& m = AppendMail(list);
+        m.AccountIndex = 1 + i % 4;
+        m.MailBox = "pop" + std::to_string(m.AccountIndex) + ".example.org->user";
+        m.FromAddress = "someone" + std::to_string(i) + "@example.com";
+        m.FoundAt = "10:15a";
+        m.SentAt = "12/1/2026 9:03a";
+        m.Size = 1000 + 517 * i;
+        m.Subject = "Weekly report number " + std::to_string(i) + " & notes <draft>";
+    }
+    const TPaletteColors colors;
+    const TDateTime today = *TryEncodeDate(2026, 12, 9);
+    std::string page;
+    const double build = MillisecondsOf(rounds, [&] {
+        BuildMessagePage(list, colors, today, [&](const std::string& p) { page = p; });
+    });
+
+    TPageViewer viewer;
+    viewer.resize(700, 500);
+    viewer.show();
+    QCoreApplication::processEvents();
+    const double load = MillisecondsOf(rounds, [&] { viewer.LoadFromString(page); });
+    int width = 480;
+    const double relayout = MillisecondsOf(rounds, [&] {
+        viewer.resize(width, 500);
+        QCoreApplication::processEvents();
+        width = width == 480 ? 700 : 480;
+    });
+    QImage image(viewer.viewport()->size(), QImage::Format_ARGB32_Premultiplied);
+    const double paint = MillisecondsOf(rounds, [&] { viewer.viewport()->render(&image); });
+
+    std::printf("BuildMessagePage, 100 rows: %.3f ms (%zu bytes)\n", build, page.size());
+    std::printf("LoadFromString (parse + layout at 700 px): %.2f ms\n", load);
+    std::printf("layout again at a new width: %.2f ms\n", relayout);
+    std::printf("paint of the visible part: %.2f ms\n", paint);
+    return 0;
+}

@@ -1,0 +1,106 @@
+#include "core/message_page.h"
+
+#include <cstddef>
+#include <string_view>
+
+#include "base/integer.h"
+
+namespace kavrel {
+namespace {
+
+void ReplaceAll(std::string& text, std::string_view what, std::string_view with) {
+    for (std::size_t p = text.find(what); p != std::string::npos;
+         p = text.find(what, p + with.size())) {
+        text.replace(p, what.size(), with);
+    }
+}
+
+std::string FontTag(TColor colour) { return "<font color=\"#" + ColorToHex(colour) + "\">"; }
+
+// A message sent today shows its time only, keeping the blank that followed the date.
+std::string SentText(const std::string& sentAt, const std::string& today) {
+    if (sentAt.compare(0, today.size(), today) != 0) return sentAt;
+    return sentAt.substr(today.size(), 100);
+}
+
+std::string SizeText(std::int32_t size) {
+    if (size > 1024) return IntToStr(size / 1024) + "k";
+    return IntToStr(size);
+}
+
+}  // namespace
+
+std::string ColorToHex(TColor colour) {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    std::string out;
+    for (int shift : {0, 8, 16}) {
+        const unsigned byte = (colour >> shift) & 0xFF;
+        out += kDigits[byte >> 4];
+        out += kDigits[byte & 0xF];
+    }
+    return out;
+}
+
+std::string EscapeMarkup(const std::string& text) {
+    std::string out = text;
+    ReplaceAll(out, "&", "&amp;");
+    ReplaceAll(out, ">", "&gt;");
+    ReplaceAll(out, "<", "&lt;");
+    return out;
+}
+
+std::string MessagePageText(const TMailList& list, const TSystemColors& colors, TDateTime today) {
+    const std::string headingBack = "#" + ColorToHex(colors.GetSysColor(TSysColor::ActiveCaption));
+    const std::string captionFont = FontTag(colors.GetSysColor(TSysColor::CaptionText));
+    const std::string bodyFont = FontTag(colors.GetSysColor(TSysColor::WindowText));
+    const std::string oddBack = "#" + ColorToHex(RGB(255, 255, 255));
+    const std::string groupBack = "#" + ColorToHex(colors.GetSysColor(TSysColor::InactiveCaption));
+    const std::string evenBack = "#" + ColorToHex(colors.GetSysColor(TSysColor::BtnHighlight));
+    const std::string todayText = FormatDateTime("m/d/yyyy", today);
+
+    // The unclosed heading row, the unclosed link cells and "&nbsp" without its semicolon are
+    // the page as it has always been written; the viewer reads them as a browser would.
+    std::string page =
+        "<body><table border=\"0\" cellpadding=\"3\" cellspacing=\"1\" width=\"100%\">";
+    page += "<tr bgcolor=\"" + headingBack + "\" valign=\"bottom\">";
+    page += "<td>" + captionFont + "<strong>MailBox</strong><br />From</font></td>";
+    page += "<td>" + captionFont + "Recvd</font></td>";
+    page += "<td>" + captionFont + "Sent</font></td>";
+    page += "<td>" + captionFont + "Size<font color=\"white\"></td>";
+    page += "<td width=\"100%\">" + captionFont + "Subject</font></td>";
+    page += "<td>&nbsp</td>";
+
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        const PW_MAIL& m = list[i];
+        const std::size_t n = i + 1;
+        // Sender, mailbox and time come from servers and strangers: escaped like the subject
+        // so that none of them can put markup or links into the page.
+        if (i == 0 || m.MailBox != list[i - 1].MailBox) {
+            page += "<tr bgcolor=\"" + groupBack + "\" valign=\"top\">";
+            page += "<td colspan=\"6\">" + captionFont + "<strong>" + EscapeMarkup(m.MailBox) +
+                    "</strong></font></td></tr>\r\n";
+        }
+        page += "<tr bgcolor=\"" + (n % 2 == 1 ? oddBack : evenBack) + "\" valign=\"top\">";
+        page += "<td>" + bodyFont + EscapeMarkup(m.FromAddress) + "</font></td>";
+        page += "<td>" + bodyFont + EscapeMarkup(m.FoundAt) + "</font></td>";
+        page += "<td>" + bodyFont + SentText(m.SentAt, todayText) + "</font></td>";
+        page += "<td>" + bodyFont + SizeText(m.Size) + "</font></td>";
+        page += "<td width=\"100%\">" + bodyFont + EscapeMarkup(m.Subject) + "</font></td>";
+        page += "<td><small>" + bodyFont + "<a href=\"delete?" + IntToStr(std::int64_t(n)) +
+                "\">delete</a></font></small></tr>\r\n";
+    }
+    page += "</table></body>";
+    return page;
+}
+
+void BuildMessagePage(TMailList& list, const TSystemColors& colors, TDateTime today,
+                      const TLoadPage& load) {
+    SortMailList(list);
+    load(MessagePageText(list, colors, today));
+}
+
+void BuildMessagePage(const TSystemColors& colors, const TLoadPage& load) {
+    BuildMessagePage(MailList, colors, Date(), load);
+}
+
+}  // namespace kavrel

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "base/date_time.h"
+#include "core/mail_list.h"
+#include "core/system_colors.h"
+
+// The "Messages" page: the tracked messages as one HTML table, one group per mailbox and one
+// row per message, each row ending in a "delete?" + position link.
+namespace kavrel {
+
+// Six upper-case hexadecimal digits: red, green, blue.
+std::string ColorToHex(TColor colour);
+
+// "&", then ">", then "<" replaced by their entities.
+std::string EscapeMarkup(const std::string& text);
+
+// The page text for a list in the order given; today names the day whose date a sent time may
+// leave out.
+std::string MessagePageText(const TMailList& list, const TSystemColors& colors, TDateTime today);
+
+// Where a built page goes: the viewer's load, which replaces the page shown.
+using TLoadPage = std::function<void(const std::string& page)>;
+
+// Sorts the list, builds its page against today's date and hands it to load. The positions in
+// the links are valid for as long as the list keeps this order.
+void BuildMessagePage(TMailList& list, const TSystemColors& colors, TDateTime today,
+                      const TLoadPage& load);
+void BuildMessagePage(const TSystemColors& colors, const TLoadPage& load);
+
+}  // namespace kavrel
