@@ -199,6 +199,15 @@ TEST(Pop3, DisconnectAfterThePeerClosedSendsNothing) {
     EXPECT_TRUE(s.server.Finish()) << s.server.Report();
 }
 
+// The program gives its session a read time-out, so a server that stops answering half-way
+// fails the call instead of holding the window for ever.
+TEST(Pop3, ServerThatStopsAnsweringTimesOut) {
+    TSession s(LoggedIn({Expect("STAT"), Send("+OK 2"), Stall(3000)}));
+    s.pop.ReadTimeout = 300;
+    s.pop.Connect(5000);
+    EXPECT_EQ(MessageOf<ENetException>([&] { s.pop.GetMessageCount(); }), "Read Timeout");
+}
+
 TEST(Pop3, ConnectFailures) {
     TPOP3 pop;
     pop.Host = "no-such-host.invalid";
