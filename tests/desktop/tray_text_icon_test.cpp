@@ -1,0 +1,212 @@
+#include "desktop/tray_text_icon.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <QDir>
+#include <QGuiApplication>
+#include <QPainter>
+#include <set>
+#include <vector>
+
+namespace kavrel {
+namespace {
+
+const QColor kHighlight(0x31, 0x6A, 0xC5);
+const QColor kHighlightText(0xFF, 0xFF, 0xF0);
+
+struct TGlyphs {
+    int width = 0, height = 0;
+    std::set<std::pair<int, int>> ink;  // relative to the top left of the text's box
+};
+
+// The text drawn far from any edge: what its glyphs look like in this font.
+TGlyphs GlyphsOf(const QString& text, const QFont& font) {
+    QImage scratch(240, 90, QImage::Format_RGB32);
+    scratch.fill(Qt::black);
+    QPainter painter(&scratch);
+    painter.setFont(font);
+    painter.setPen(Qt::white);
+    TGlyphs g{painter.fontMetrics().horizontalAdvance(text), painter.fontMetrics().height(), {}};
+    painter.drawText(60, 30 + painter.fontMetrics().ascent(), text);
+    painter.end();
+    for (int y = 0; y < scratch.height(); ++y)
+        for (int x = 0; x < scratch.width(); ++x)
+            if (scratch.pixel(x, y) != qRgb(0, 0, 0)) g.ink.insert({x - 60, y - 30});
+    return g;
+}
+
+// '#' text colour, '.' background, 'B' border, '?' anything else (a smoothed edge, a wrong
+// colour).
+std::string ArtOf(const QImage& image, QRgb border = 0) {
+    std::string art;
+    for (int y = 0; y < 16; ++y, art += '\n') {
+        for (int x = 0; x < 16; ++x) {
+            const QRgb p = image.pixel(x, y);
+            art += p == kHighlightText.rgb()     ? '#'
+                   : p == kHighlight.rgb()       ? '.'
+                   : p == (border | 0xFF000000u) ? 'B'
+                                                 : '?';
+        }
+    }
+    return art;
+}
+
+// The square with each text's glyphs at the place given, clipped at the edges.
+std::string ExpectedArt(const std::vector<std::pair<TGlyphs, QPoint>>& placed) {
+    std::string art;
+    for (int y = 0; y < 16; ++y, art += '\n') {
+        for (int x = 0; x < 16; ++x) {
+            bool ink = false;
+            for (const auto& [g, at] : placed) ink = ink || g.ink.count({x - at.x(), y - at.y()});
+            art += ink ? '#' : '.';
+        }
+    }
+    return art;
+}
+
+QRect BoxOf(const std::string& art) {
+    QRect box;
+    for (std::size_t i = 0; i < art.size(); ++i)
+        if (art[i] == '#') box |= QRect(int(i % 17), int(i / 17), 1, 1);
+    return box;
+}
+
+class TrayTextIcon : public testing::Test {
+  protected:
+    void SetUp() override { SetHighlight(kHighlight, kHighlightText); }
+    void TearDown() override { QGuiApplication::setPalette(old_); }
+    static void SetHighlight(const QColor& highlight, const QColor& text) {
+        QPalette palette = QGuiApplication::palette();
+        palette.setColor(QPalette::Highlight, highlight);
+        palette.setColor(QPalette::HighlightedText, text);
+        QGuiApplication::setPalette(palette);
+    }
+    // As the main window sets it up.
+    void Draw(const QString& text, const TOffsetOptions& options = {}) {
+        icon.SetColor(TColorRef::System(QPalette::Highlight));
+        icon.SetFontColor(TColorRef::System(QPalette::HighlightedText));
+        icon.SetOptions(options);
+        icon.SetText(text);
+        // KAVREL_ICON_DUMP names a folder for every drawn icon, eight times enlarged.
+        if (const char* folder = ::getenv("KAVREL_ICON_DUMP")) {
+            QString name = text;
+            name.replace(u'/', u'_').replace(u'\r', u'_').replace(u'\n', u'_');
+            icon.Bitmap().scaled(128, 128).save(QDir(folder).filePath(name + ".png"));
+        }
+    }
+    QPalette old_ = QGuiApplication::palette();
+    TTrayTextIcon icon{nullptr};
+};
+
+TEST_F(TrayTextIcon, TextIsCentredByTheFormulaAndClipped) {
+    enum TFit { kWhole, kClipped, kEither };
+    const std::pair<const char*, TFit> rows[] = {
+        {"n/a", kEither}, {"0", kWhole}, {"7", kWhole}, {"42", kWhole}, {"1234", kClipped}};
+    for (const auto& [text, fit] : rows) {
+        SCOPED_TRACE(text);
+        Draw(QString::fromLatin1(text));
+        ASSERT_EQ(icon.Bitmap().size(), QSize(16, 16));
+        EXPECT_FALSE(icon.Bitmap().hasAlphaChannel());
+        const TGlyphs g = GlyphsOf(QString::fromLatin1(text), icon.Font());
+        ASSERT_FALSE(g.ink.empty());
+        // Truncating division: a text 28 pixels wide starts at -6, not -7.
+        const QPoint at((15 - g.width) / 2, (15 - g.height) / 2);
+        const std::string expected = ExpectedArt({{g, at}});
+        const std::string art = ArtOf(icon.Bitmap());
+        EXPECT_EQ(art, expected);
+        EXPECT_EQ(BoxOf(art), BoxOf(expected));
+        const bool whole = std::ranges::count(expected, '#') == std::ssize(g.ink);
+        if (fit == kWhole) {
+            EXPECT_TRUE(whole && g.width <= 16);
+        }
+        if (fit == kClipped) {
+            EXPECT_TRUE(!whole && at.x() < 0);
+        }
+    }
+}
+
+TEST_F(TrayTextIcon, OffsetsAndLines) {
+    struct {
+        const char* text;
+        TOffsetOptions options;
+        std::vector<const char*> lines;
+    } const rows[] = {
+        {"7", {.OffsetX = 3, .OffsetY = -2}, {"7"}},
+        // Two 13-pixel lines start at (15 - 26) div 2 = -5.
+        {"1\r2", {}, {"1", "2"}},
+        {"1\r22", {.OffsetX = -1, .LineDistance = 2}, {"1", "22"}},
+        {"4\r\r5", {}, {"4", "", "5"}},
+        // The line feed of a CR LF stays with the next line, where it takes no room.
+        {"1\r\n2", {}, {"1", "\n2"}},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.text);
+        Draw(QString::fromLatin1(r.text), r.options);
+        const int n = static_cast<int>(r.lines.size());
+        const int fontHeight = GlyphsOf(QStringLiteral("1"), icon.Font()).height;
+        const int h = fontHeight + r.options.LineDistance;
+        const int top = n == 1 ? (15 - fontHeight) / 2 : (15 - n * h) / 2;
+        std::vector<std::pair<TGlyphs, QPoint>> placed;
+        for (int i = 0; i < n; ++i) {
+            const TGlyphs g = GlyphsOf(QString::fromLatin1(r.lines[i]), icon.Font());
+            placed.push_back({g, QPoint((15 - g.width) / 2 + r.options.OffsetX,
+                                        top + i * h + r.options.OffsetY)});
+        }
+        EXPECT_EQ(ArtOf(icon.Bitmap()), ExpectedArt(placed));
+    }
+}
+
+TEST_F(TrayTextIcon, Background) {
+    const QColor ink(0x12, 0x34, 0x56), inverted(0xED, 0xCB, 0xA9), red(0x80, 0, 0);
+    struct {
+        const char* name;
+        TColorRef color;
+        QColor background;
+        bool transparent;
+    } const rows[] = {
+        {"its own colour", TColorRef::Fixed(red), red, false},
+        {"the text's colour: inverted", TColorRef::Fixed(ink), inverted, false},
+        {"no colour: inverted and see-through", TColorRef::None(), inverted, true},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.name);
+        icon.SetFontColor(TColorRef::Fixed(ink));
+        icon.SetColor(r.color);
+        icon.SetText(QStringLiteral("7"));
+        int text = 0;
+        for (int y = 0; y < 16; ++y) {
+            for (int x = 0; x < 16; ++x) {
+                const QRgb p = icon.Bitmap().pixel(x, y);
+                ASSERT_TRUE(p == ink.rgb() || p == r.background.rgb()) << x << "," << y;
+                text += p == ink.rgb();
+                const bool clear = r.transparent && p != ink.rgb();
+                EXPECT_EQ(qAlpha(icon.IconImage().pixel(x, y)), clear ? 0 : 255);
+            }
+        }
+        EXPECT_GT(text, 0);
+        EXPECT_EQ(icon.BackgroundColor().isValid(), r.transparent);
+    }
+}
+
+TEST_F(TrayTextIcon, NewHighlightColoursShowAtTheNextRedraw) {
+    Draw(QStringLiteral("n/a"));
+    SetHighlight(QColor(0, 0x80, 0), Qt::black);
+    EXPECT_EQ(icon.Bitmap().pixel(0, 0), kHighlight.rgb());
+    icon.SetText(QStringLiteral("3"));
+    EXPECT_EQ(icon.Bitmap().pixel(0, 0), qRgb(0, 0x80, 0));
+    EXPECT_EQ(icon.Icon().pixmap(16, 16).toImage().pixel(0, 0), qRgb(0, 0x80, 0));
+}
+
+TEST_F(TrayTextIcon, BorderFramesTheOutermostPixels) {
+    icon.SetBorderColor(TColorRef::Fixed(Qt::red));
+    icon.SetBorder(true);
+    Draw(QString());
+    std::string expected = std::string(16, 'B') + "\n";
+    for (int i = 0; i < 14; ++i) expected += "B..............B\n";
+    expected += std::string(16, 'B') + "\n";
+    EXPECT_EQ(ArtOf(icon.Bitmap(), qRgb(0xFF, 0, 0)), expected);
+}
+
+}  // namespace
+}  // namespace kavrel
