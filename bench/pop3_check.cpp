@@ -20,13 +20,20 @@ using kavrel::test::TDovecotServer;
 constexpr int kRounds = 5;
 
 std::string Message(int n) {
-    return "Return-Path: <sender" + std::to_string(n) + "@example.org>\n"
+    return "Return-Path: <sender" + std::to_string(n) +
+           "@example.org>\n"
            "Received: from mx.example.org by pop.example.org; Tue, 15 Nov 1994 08:12:31 +0100\n"
-           "From: =?ISO-8859-1?Q?J=F6rg?= Lee <joerg" + std::to_string(n) + "@example.org>\n"
+           "From: =?ISO-8859-1?Q?J=F6rg?= Lee <joerg" +
+           std::to_string(n) +
+           "@example.org>\n"
            "To: ann@example.org\n"
-           "Subject: Report number " + std::to_string(n) + " for the quarter\n"
+           "Subject: Report number " +
+           std::to_string(n) +
+           " for the quarter\n"
            "Date: Tue, 15 Nov 1994 08:12:31 +0100\n"
-           "Message-Id: <" + std::to_string(n) + "@example.org>\n"
+           "Message-Id: <" +
+           std::to_string(n) +
+           "@example.org>\n"
            "Content-Type: text/plain; charset=iso-8859-1\n"
            "\n"
            "Body line one.\nBody line two.\n";
@@ -100,9 +107,10 @@ int main(int argc, char** argv) {
                 ours.push_back(OurSession(server.Port()));
             }
             const double o = Median(ours), f = Median(floor);
-            std::printf("%6d messages: ours %8.0f msg/s (%.3f s), floor %8.0f msg/s (%.3f s), "
-                        "ratio %.2f\n",
-                        size, size / o, o, size / f, f, o / f);
+            std::printf(
+                "%6d messages: ours %8.0f msg/s (%.3f s), floor %8.0f msg/s (%.3f s), "
+                "ratio %.2f\n",
+                size, size / o, o, size / f, f, o / f);
         }
     } catch (const std::exception& e) {
         std::fprintf(stderr, "bench_pop3_check: %s\n", e.what());

@@ -1,35 +1,10 @@
 #include "desktop/qt_text.h"
 
-#include <QStringDecoder>
-#include <array>
+#include "base/text_encoding.h"
 
 namespace kavrel {
-namespace {
 
-// 0x80 to 0x9F of Windows-1252; the five codes it leaves undefined keep their own value.
-constexpr std::array<char16_t, 32> kHighControls = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-
-QString FromWindows1252(std::string_view bytes) {
-    QString text;
-    text.reserve(static_cast<qsizetype>(bytes.size()));
-    for (char c : bytes) {
-        const auto b = static_cast<unsigned char>(c);
-        text += (b >= 0x80 && b < 0xA0) ? QChar(kHighControls[b - 0x80]) : QChar(b);
-    }
-    return text;
-}
-
-}  // namespace
-
-QString ToQString(std::string_view bytes) {
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString text = utf8.decode(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
-    if (!utf8.hasError()) return text;
-    return FromWindows1252(bytes);
-}
+QString ToQString(std::string_view bytes) { return QString::fromStdString(ToUtf8(bytes)); }
 
 std::string FromQString(const QString& text) { return text.toUtf8().toStdString(); }
 

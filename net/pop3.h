@@ -11,7 +11,7 @@ namespace kavrel {
 // A POP3 session (RFC 1939): log in, list unique ids, count, fetch headers, read sizes,
 // mark for deletion and log out. Every failure is raised; its message is what the log shows.
 class TPOP3 : public TMessageClient {
-public:
+  public:
     TPOP3();
 
     std::string Username;

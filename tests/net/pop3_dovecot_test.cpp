@@ -13,13 +13,15 @@ using test::TDovecotServer;
 // Against the server people actually run: what the scripted tests prove byte by byte must
 // also hold in a real session.
 class Pop3Dovecot : public testing::Test {
-protected:
+  protected:
     void SetUp() override {
-        server_.AddMessage("ann", "From: Ann Lee <ann@example.org>\n"
-                                  "Subject: =?UTF-8?Q?Gr=C3=BC=C3=9Fe?=\n"
-                                  "Date: Tue, 15 Nov 1994 08:12:31 +0100\n\nfirst body\n");
-        server_.AddMessage("ann", "From: bob@example.org\nSubject: second\n"
-                                  "Date: Wed, 16 Nov 1994 09:00:00 +0000\n\n..dotted body\n");
+        server_.AddMessage("ann",
+                           "From: Ann Lee <ann@example.org>\n"
+                           "Subject: =?UTF-8?Q?Gr=C3=BC=C3=9Fe?=\n"
+                           "Date: Tue, 15 Nov 1994 08:12:31 +0100\n\nfirst body\n");
+        server_.AddMessage("ann",
+                           "From: bob@example.org\nSubject: second\n"
+                           "Date: Wed, 16 Nov 1994 09:00:00 +0000\n\n..dotted body\n");
         server_.AddMessage("ann", "From: <carol@example.org>\nSubject: third\n\nbody\n");
     }
 
@@ -53,7 +55,9 @@ TEST_F(Pop3Dovecot, ACheckSession) {
     }
     EXPECT_EQ(from, (std::vector<std::string>{"ann@example.org", "bob@example.org",
                                               "carol@example.org"}));
-    EXPECT_EQ(subjects[0], "Gr\xC3\xBC\xC3\x9F" "e");
+    EXPECT_EQ(subjects[0],
+              "Gr\xC3\xBC\xC3\x9F"
+              "e");
     pop.Disconnect();
     EXPECT_FALSE(pop.IsConnected());
 }

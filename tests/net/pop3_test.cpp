@@ -14,9 +14,8 @@ using namespace kavrel::test;
 
 // The login every session of these tests starts with.
 std::vector<TScriptStep> LoggedIn(std::vector<TScriptStep> then) {
-    std::vector<TScriptStep> script = {SendLine("+OK ready"), Expect("USER ann"),
-                                       SendLine("+OK"),       Expect("PASS s3cret x"),
-                                       SendLine("+OK logged in")};
+    std::vector<TScriptStep> script = {SendLine("+OK ready"), Expect("USER ann"), SendLine("+OK"),
+                                       Expect("PASS s3cret x"), SendLine("+OK logged in")};
     script.insert(script.end(), then.begin(), then.end());
     return script;
 }
@@ -70,8 +69,8 @@ TEST(Pop3, LoginFailuresSendQuitAndClose) {
 }
 
 TEST(Pop3, LowerCaseGreetingIsAccepted) {
-    TSession s({SendLine("+ok ready"), Expect("USER ann"), SendLine("+ok"),
-                Expect("PASS s3cret x"), SendLine("+ok"), Expect("QUIT"), Close()});
+    TSession s({SendLine("+ok ready"), Expect("USER ann"), SendLine("+ok"), Expect("PASS s3cret x"),
+                SendLine("+ok"), Expect("QUIT"), Close()});
     s.pop.Connect(5000);
     EXPECT_EQ(s.pop.LastReply.NumericCode, 1);
     EXPECT_EQ(s.pop.LastReply.TextCode, "1");
@@ -156,12 +155,11 @@ TEST(Pop3, UidListing) {
 
 TEST(Pop3, HeaderFetch) {
     TScopedTimeZone tz("UTC0");
-    TSession s(LoggedIn({Expect("TOP 1 0"), SendLine("+OK"), SendLine("From: Ann <a@b.c>"),
-                         SendLine("Subject: Hello"), SendLine("\tworld"),
-                         SendLine("..stuffed: kept"), SendLine(""), SendLine("body line"),
-                         SendLine("."), Expect("TOP 2 0"), SendLine("+OK"),
-                         SendLine("Subject: no blank line"), SendLine("."), Expect("QUIT"),
-                         Close()}));
+    TSession s(LoggedIn(
+        {Expect("TOP 1 0"), SendLine("+OK"), SendLine("From: Ann <a@b.c>"),
+         SendLine("Subject: Hello"), SendLine("\tworld"), SendLine("..stuffed: kept"), SendLine(""),
+         SendLine("body line"), SendLine("."), Expect("TOP 2 0"), SendLine("+OK"),
+         SendLine("Subject: no blank line"), SendLine("."), Expect("QUIT"), Close()}));
     s.pop.Connect(5000);
     // The check keeps the window alive through these events, one per line or more.
     int works = 0;

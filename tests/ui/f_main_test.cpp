@@ -1,0 +1,163 @@
+#include "ui/f_main.h"
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QTabWidget>
+#include <QTimer>
+#include <QToolBar>
+
+#include "config/u_globals.h"
+#include "desktop/tray_text_icon.h"
+#include "tests/support/temp_dir.h"
+#include "ui/page_viewer.h"
+
+namespace kavrel {
+namespace {
+
+using test::TTempDir;
+using test::WriteFile;
+
+// A main window over a settings file of the test's own.
+class MainWindowTest : public testing::Test {
+protected:
+    std::unique_ptr<TfMain> Open(const std::string& ini, const QStringList& args = {}) {
+        WriteFile(dir_ / "kavrel.ini", ini);
+        MailList.clear();
+        return std::make_unique<TfMain>(args, nullptr, [this] {
+            AppPath = dir_.path() + "/";
+            IniPath = dir_ / "kavrel.ini";
+            Settings = PW_SETTINGS_TYPE{};
+            LoadSettings();
+        });
+    }
+
+    // Every caption of the menus, the tool bar and the tray menu that show an action.
+    static std::vector<QString> Captions(const QList<QAction*>& actions) {
+        std::vector<QString> out;
+        for (const QAction* a : actions) out.push_back(a->isSeparator() ? "-" : a->text());
+        return out;
+    }
+
+    TTempDir dir_;
+};
+
+TEST_F(MainWindowTest, StartUpState) {
+    const auto w = Open("");
+    EXPECT_EQ(w->windowTitle(), "Kavrel v1.5");
+    EXPECT_EQ(w->LogText().rfind("Started ", 0), 0u);
+    EXPECT_EQ(w->txtTray->Text(), "n/a");
+    EXPECT_EQ(w->labCheckInterval->text(), "Checking every 5 minutes");
+    EXPECT_EQ(w->labLastChecked->text(), "Last Checked: n/a");
+    EXPECT_EQ(w->labMessages->text(), "Messages waiting: n/a");
+    EXPECT_TRUE(w->labMessages->font().bold());
+    EXPECT_FALSE(w->Busy);
+    EXPECT_TRUE(w->Timer1->isActive());
+    EXPECT_EQ(w->tabMain->currentIndex(), 0);
+    EXPECT_EQ(w->tabMain->tabText(0), "Pop Status");
+    EXPECT_EQ(w->tabMain->tabText(1), "Messages");
+    EXPECT_TRUE(w->txtTray->Hint().isEmpty()) << "no tool-tip before the first summary";
+    // The message page holds the heading row only.
+    std::vector<QString> words;
+    for (const auto& box : w->html1->TextBoxes()) words.push_back(box.text);
+    EXPECT_NE(std::find(words.begin(), words.end(), "Subject"), words.end());
+    EXPECT_EQ(std::find(words.begin(), words.end(), "delete"), words.end());
+}
+
+TEST_F(MainWindowTest, MenusToolBarAndTrayMenuInOrder) {
+    const auto w = Open("");
+    const QList<QAction*> menus = w->menuBar()->actions();
+    ASSERT_EQ(menus.size(), 2);
+    EXPECT_EQ(Captions(menus[0]->menu()->actions()),
+              (std::vector<QString>{"Check &Now", "&Settings", "-", "&Launch Mail Program", "-",
+                                    "&Hide to Tray", "E&xit"}));
+    EXPECT_EQ(Captions(menus[1]->menu()->actions()),
+              (std::vector<QString>{"Check for &Updates", "-", "&About"}));
+    EXPECT_EQ(Captions(w->ToolBar1->actions()),
+              (std::vector<QString>{"&Hide to Tray", "-", "&Settings", "Check &Now", "-",
+                                    "&Launch Mail Program"}));
+    EXPECT_EQ(Captions(w->PopupMenu1->actions()),
+              (std::vector<QString>{"&About", "-", "Check &Now", "&Settings", "-",
+                                    "&Launch Mail Program", "-", "Sho&w", "E&xit"}));
+    EXPECT_EQ(w->actCheck->shortcut(), QKeySequence("Ctrl+N"));
+    EXPECT_EQ(w->actExit->shortcut(), QKeySequence("Ctrl+Q"));
+    EXPECT_EQ(w->actUpdate->statusTip(), "Check with Vell's website for a new version of Kavrel");
+}
+
+TEST_F(MainWindowTest, ApplySettings) {
+    WriteFile(dir_ / "mailer", "#!/bin/sh\n");
+    struct {
+        const char* interval;
+        int ms;
+        const char* label;
+    } const intervals[] = {{"1", 60000, "Checking every 1 minutes"},
+                           {"5", 300000, "Checking every 5 minutes"},
+                           {"120", 7200000, "Checking every 120 minutes"}};
+    for (const auto& r : intervals) {
+        const auto w = Open(std::string("[general]\ncheckinterval=") + r.interval + "\n");
+        EXPECT_EQ(w->Timer1->interval(), r.ms);
+        EXPECT_EQ(w->labCheckInterval->text(), r.label);
+    }
+    struct {
+        std::string program;
+        bool enabled;
+    } const programs[] = {{"", false},
+                          {"   ", false},
+                          {dir_ / "missing", false},
+                          {dir_.path(), false},  // a folder is no program
+                          {dir_ / "mailer", true}};
+    for (const auto& p : programs) {
+        const auto w = Open("[general]\nmailprogram=" + p.program + "\n");
+        // One action stands behind the main menu, the tool bar and the tray menu entries.
+        EXPECT_EQ(w->actExternalMail->isEnabled(), p.enabled) << p.program;
+        EXPECT_TRUE(w->PopupMenu1->actions().contains(w->actExternalMail));
+        EXPECT_TRUE(w->ToolBar1->actions().contains(w->actExternalMail));
+    }
+    // The settings command applies a changed file at once.
+    const auto w = Open("");
+    EXPECT_FALSE(w->actExternalMail->isEnabled());
+    Settings.MailProgram = dir_ / "mailer";
+    w->actSettingsExecute();
+    EXPECT_TRUE(w->actExternalMail->isEnabled());
+    EXPECT_TRUE(w->Timer1->isActive());
+}
+
+TEST_F(MainWindowTest, TrayArgument) {
+    struct {
+        QStringList args;
+        bool tray;
+    } const rows[] = {
+        {{}, false},           {{"-TRAY"}, true},        {{"-tray"}, true},
+        {{"  -Tray \t"}, true}, {{"-TRAYX"}, false},      {{"x", "-TRAY"}, false},
+        {{"-TRAY", "x"}, true},
+    };
+    for (const auto& r : rows) {
+        EXPECT_EQ(Open("", r.args)->StartInTray(), r.tray) << r.args.join(' ').toStdString();
+    }
+}
+
+TEST_F(MainWindowTest, SummaryReachesTheTrayAndTheLabel) {
+    const auto w = Open("[accounts]\nactive1=Y\nactive3=Y\n");
+    for (const int account : {1, 1, 3, 3, 3, 2}) AppendMail(MailList).AccountIndex = account;
+    AppendMail(MailList).Removed = true;
+    w->UpdateSummary();
+    EXPECT_EQ(w->txtTray->Text(), "6");
+    EXPECT_EQ(w->txtTray->Hint(), "6 (2/3) waiting");
+    EXPECT_EQ(w->labMessages->text(), "6 messages waiting");
+    EXPECT_EQ(MailList.size(), 6u);
+}
+
+TEST_F(MainWindowTest, LogAppendsPieces) {
+    const auto w = Open("");
+    w->SetLog("Checking accounts");
+    w->AppendLog("\r\nmail.example.org ... ERROR: x");
+    EXPECT_EQ(w->LogText(), "Checking accounts\r\nmail.example.org ... ERROR: x");
+    EXPECT_EQ(w->txtStats->toPlainText(), "Checking accounts\nmail.example.org ... ERROR: x");
+}
+
+}  // namespace
+}  // namespace kavrel

@@ -1,0 +1,348 @@
+#include "ui/f_main.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCoreApplication>
+#include <QHideEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QScreen>
+#include <QStatusBar>
+#include <QStyle>
+#include <QTabWidget>
+#include <QTimer>
+#include <QToolBar>
+#include <QVBoxLayout>
+#include <exception>
+#include <filesystem>
+
+#include "base/date_time.h"
+#include "base/integer.h"
+#include "base/strings.h"
+#include "config/u_globals.h"
+#include "core/delete_link.h"
+#include "core/message_page.h"
+#include "core/start_arguments.h"
+#include "desktop/f_about.h"
+#include "desktop/qt_text.h"
+#include "desktop/shell_open.h"
+#include "desktop/tray_text_icon.h"
+#include "ui/message_seam.h"
+#include "ui/page_viewer.h"
+#include "ui/palette_colors.h"
+
+namespace kavrel {
+namespace {
+
+// The command images, by the index each action gives: the desktop's icon theme first, the
+// style's own pictures where the theme has none.
+QIcon ActionImage(int index) {
+    struct TImage {
+        const char* theme;
+        QStyle::StandardPixmap fallback;
+    };
+    static constexpr TImage kImages[] = {
+        {"application-exit", QStyle::SP_DialogCloseButton},
+        {"go-down", QStyle::SP_TitleBarMinButton},
+        {"preferences-system", QStyle::SP_FileDialogDetailedView},
+        {"mail-receive", QStyle::SP_BrowserReload},
+        {"mail-client", QStyle::SP_DirOpenIcon},
+    };
+    const TImage& image = kImages[index];
+    return QIcon::fromTheme(image.theme, QApplication::style()->standardIcon(image.fallback));
+}
+
+QLabel* PlacedLabel(QWidget* parent, const QString& text, int x, int y, int width) {
+    auto* label = new QLabel(text, parent);
+    label->setGeometry(x, y, width, label->sizeHint().height());
+    return label;
+}
+
+std::vector<std::string> ToStrings(const QStringList& list) {
+    std::vector<std::string> out;
+    for (const QString& s : list) out.push_back(s.toStdString());
+    return out;
+}
+
+}  // namespace
+
+TfMain::TfMain(const QStringList& arguments, QWidget* parent,
+               const std::function<void()>& initGlobals)
+    : QMainWindow(parent) {
+    CreateActions();
+    CreateWidgets();
+    CreateMenus();
+    FormCreate(arguments, initGlobals);
+}
+
+TfMain::~TfMain() = default;
+
+void TfMain::CreateActions() {
+    auto make = [this](const char* caption, const char* hint, int image, QKeySequence shortcut,
+                       void (TfMain::*command)()) {
+        auto* action = new QAction(QString::fromUtf8(caption), this);
+        if (hint != nullptr) {
+            action->setStatusTip(QString::fromUtf8(hint));
+            action->setToolTip(QString::fromUtf8(hint));
+        }
+        if (image >= 0) action->setIcon(ActionImage(image));
+        if (!shortcut.isEmpty()) {
+            action->setShortcut(shortcut);
+            action->setShortcutContext(Qt::ApplicationShortcut);
+        }
+        if (command != nullptr) {
+            connect(action, &QAction::triggered, this, [this, command] { Guarded(command); });
+        }
+        return action;
+    };
+    actExit = make("E&xit", "Exit this application", 0, QKeySequence(Qt::CTRL | Qt::Key_Q),
+                   nullptr);
+    connect(actExit, &QAction::triggered, qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+    actHide = make("&Hide to Tray", "Hide to system tray", 1, QKeySequence(Qt::CTRL | Qt::Key_H),
+                   nullptr);
+    actSettings = make("&Settings", "Alter program settings", 2,
+                       QKeySequence(Qt::CTRL | Qt::Key_S), &TfMain::actSettingsExecute);
+    actCheck = make("Check &Now", "Check for new mail right now", 3,
+                    QKeySequence(Qt::CTRL | Qt::Key_N), &TfMain::actCheckExecute);
+    actAbout = make("&About", "About this software", -1, {}, &TfMain::actAboutExecute);
+    actShow = make("Sho&w", nullptr, -1, {}, nullptr);
+    actExternalMail = make("&Launch Mail Program", "Launch external mail program", 4,
+                           QKeySequence(Qt::CTRL | Qt::Key_L), &TfMain::actExternalMailExecute);
+    actUpdate = make("Check for &Updates", "Check with Vell's website for a new version of Kavrel",
+                     -1, {}, &TfMain::actUpdateExecute);
+}
+
+void TfMain::CreateWidgets() {
+    ToolBar1 = addToolBar(QStringLiteral("ToolBar1"));
+    ToolBar1->setMovable(false);
+    ToolBar1->setToolButtonStyle(Qt::ToolButtonIconOnly);
+
+    auto* central = new QWidget(this);
+    auto* layout = new QVBoxLayout(central);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+
+    Panel1 = new QWidget(central);
+    Panel1->setFixedHeight(45);
+    labCheckInterval = PlacedLabel(Panel1, QStringLiteral("Checking every 5 minutes"), 8, 8, 173);
+    labLastChecked = PlacedLabel(Panel1, QStringLiteral("Last Checked: n/a"), 8, 24, 289);
+    labMessages = PlacedLabel(Panel1, QString(), 196, 8, 145);
+    QFont bold = labMessages->font();
+    bold.setBold(true);
+    labMessages->setFont(bold);
+    layout->addWidget(Panel1);
+
+    tabMain = new QTabWidget(central);
+    tabStatus = new QWidget;
+    auto* statusLayout = new QVBoxLayout(tabStatus);
+    statusLayout->setContentsMargins(0, 0, 0, 0);
+    txtStats = new QPlainTextEdit(tabStatus);
+    txtStats->setReadOnly(true);
+    txtStats->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    QPalette logPalette = txtStats->palette();
+    logPalette.setColor(QPalette::Base, logPalette.color(QPalette::Light));
+    txtStats->setPalette(logPalette);
+    statusLayout->addWidget(txtStats);
+    tabMain->addTab(tabStatus, QStringLiteral("Pop Status"));
+
+    tabMessages = new QWidget;
+    auto* messagesLayout = new QVBoxLayout(tabMessages);
+    messagesLayout->setContentsMargins(0, 0, 0, 0);
+    html1 = new TPageViewer(tabMessages);
+    html1->setFrameShape(QFrame::NoFrame);
+    html1->OnHotSpotClick = [this](TPageViewer* sender, const std::string& src, bool& handled) {
+        html1HotSpotClick(sender, src, handled);
+    };
+    messagesLayout->addWidget(html1);
+    tabMain->addTab(tabMessages, QStringLiteral("Messages"));
+    tabMain->setCurrentIndex(0);
+    layout->addWidget(tabMain, 1);
+    setCentralWidget(central);
+
+    pbProgress = new QProgressBar;
+    pbProgress->setRange(0, 100);
+    pbProgress->setFixedWidth(185);
+    pbProgress->setTextVisible(false);
+    pbProgress->hide();
+    labProgress = new QLabel;
+    labProgress->setFixedWidth(245);
+    labProgress->hide();
+    statusBar()->addWidget(pbProgress);
+    statusBar()->addWidget(labProgress);
+    statusBar()->setSizeGripEnabled(true);
+
+    Timer1 = new QTimer(this);
+    connect(Timer1, &QTimer::timeout, this, [this] { Guarded(&TfMain::Timer1Timer); });
+
+    txtTray = new TTrayTextIcon(this, this);
+    txtTray->SetFontColor(TColorRef::System(QPalette::HighlightedText));
+    txtTray->SetColor(TColorRef::System(QPalette::Highlight));
+    txtTray->SetMinimizeToTray(true);
+    txtTray->OnClick = [this] { txtTray->ShowMainWindow(); };
+    connect(actHide, &QAction::triggered, this, [this] { txtTray->HideMainWindow(); });
+    connect(actShow, &QAction::triggered, this, [this] { txtTray->ShowMainWindow(); });
+
+    // The network calls block; their progress and status events keep the window alive.
+    pop1.OnStatus = [](TNetComponent&, TNetStatus, const std::string&) {
+        QCoreApplication::processEvents();
+    };
+    pop1.OnWork = [](TNetComponent&, TWorkMode, std::int32_t) {
+        QCoreApplication::processEvents();
+    };
+    // A server that stops answering half-way fails the call instead of holding the window.
+    pop1.ReadTimeout = 60000;
+
+    resize(481, 279);
+    setMinimumSize(350, 200);
+}
+
+void TfMain::CreateMenus() {
+    QMenu* program = menuBar()->addMenu(QStringLiteral("&Program"));
+    program->addAction(actCheck);
+    program->addAction(actSettings);
+    program->addSeparator();
+    program->addAction(actExternalMail);
+    program->addSeparator();
+    program->addAction(actHide);
+    program->addAction(actExit);
+    QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
+    help->menuAction()->setStatusTip(QStringLiteral("About this software"));
+    help->addAction(actUpdate);
+    help->addSeparator();
+    help->addAction(actAbout);
+
+    ToolBar1->addAction(actHide);
+    ToolBar1->addSeparator();
+    ToolBar1->addAction(actSettings);
+    ToolBar1->addAction(actCheck);
+    ToolBar1->addSeparator();
+    ToolBar1->addAction(actExternalMail);
+
+    PopupMenu1 = new QMenu(this);
+    PopupMenu1->addAction(actAbout);
+    PopupMenu1->addSeparator();
+    PopupMenu1->addAction(actCheck);
+    PopupMenu1->addAction(actSettings);
+    PopupMenu1->addSeparator();
+    PopupMenu1->addAction(actExternalMail);
+    PopupMenu1->addSeparator();
+    PopupMenu1->addAction(actShow);
+    PopupMenu1->addAction(actExit);
+    txtTray->SetPopupMenu(PopupMenu1);
+}
+
+void TfMain::FormCreate(const QStringList& arguments, const std::function<void()>& initGlobals) {
+    setWindowTitle(QString::fromUtf8(kProgramTitle));
+    initGlobals();
+    SetLog("Started " + FormatDateTime("m/d/yyyy h:nna/p", Now()));
+    txtTray->SetText(QStringLiteral("n/a"));
+    labLastChecked->setText(QStringLiteral("Last Checked: n/a"));
+    labMessages->setText(QStringLiteral("Messages waiting: n/a"));
+    Busy = false;
+    startInTray_ = IsTrayStart(ToStrings(arguments));
+    ApplySettings();
+    BuildMessagePage();
+    txtTray->SetIconVisible(true);
+    Timer1->start();
+}
+
+void TfMain::ShowAtStart() {
+    if (!startInTray_) {
+        show();
+        return;
+    }
+    // Only the tray icon shows; without a tray the window waits minimized on the task bar,
+    // where the user can still reach it.
+    if (!QSystemTrayIcon::isSystemTrayAvailable()) showMinimized();
+}
+
+void TfMain::ApplySettings() {
+    Timer1->setInterval(Settings.CheckInterval * 60000);
+    const std::string& program = Settings.MailProgram;
+    std::error_code ec;
+    actExternalMail->setEnabled(!Trim(program).empty() &&
+                                std::filesystem::is_regular_file(program, ec));
+    labCheckInterval->setText(QStringLiteral("Checking every ") +
+                              QString::number(Settings.CheckInterval) +
+                              QStringLiteral(" minutes"));
+}
+
+void TfMain::actSettingsExecute() {
+    // The settings dialog comes with its own change; until then the command only restarts
+    // the countdown around the settings as they are.
+    Timer1->stop();
+    ApplySettings();
+    Timer1->start();
+}
+
+void TfMain::actCheckExecute() {
+    if (Busy) return;
+    // The check cycle comes with its own change.
+}
+
+void TfMain::Timer1Timer() { actCheckExecute(); }
+
+void TfMain::actExternalMailExecute() {
+    ExternalMailExecute(Settings.MailProgram, [this](const QString& text) { ShowMessage(this, text); });
+}
+
+void TfMain::actAboutExecute() { kavrel::actAboutExecute(this); }
+
+void TfMain::actUpdateExecute() {
+    if (Busy) return;
+    // The update check comes with its own change.
+}
+
+void TfMain::html1HotSpotClick(TPageViewer*, const std::string& SRC, bool& Handled) {
+    // Deleting a message comes with the check cycle; a link of ours is already ours to handle.
+    Handled = ActOnDeleteLink(SRC, [](std::int32_t) {});
+}
+
+void TfMain::UpdateSummary() { kavrel::UpdateSummary(*this); }
+
+void TfMain::BuildMessagePage() {
+    const TPaletteColors colors;
+    kavrel::BuildMessagePage(colors, [this](const std::string& page) { html1->LoadFromString(page); });
+}
+
+void TfMain::SetTrayHint(const std::string& hint) { txtTray->SetHint(ToQString(hint)); }
+void TfMain::SetMessagesCaption(const std::string& caption) {
+    labMessages->setText(ToQString(caption));
+}
+void TfMain::SetTrayText(const std::string& text) { txtTray->SetText(ToQString(text)); }
+
+void TfMain::SetLog(const std::string& text) {
+    log_ = text;
+    // The log is written with CR LF line ends; the box wants plain line feeds.
+    std::string shown;
+    shown.reserve(log_.size());
+    for (std::size_t i = 0; i < log_.size(); ++i) {
+        if (log_[i] == '\r' && i + 1 < log_.size() && log_[i + 1] == '\n') continue;
+        shown += log_[i];
+    }
+    txtStats->setPlainText(ToQString(shown));
+}
+
+void TfMain::AppendLog(const std::string& piece) { SetLog(log_ + piece); }
+
+void TfMain::hideEvent(QHideEvent* event) {
+    QMainWindow::hideEvent(event);
+    if (!event->spontaneous()) FormHide();
+}
+
+void TfMain::FormHide() {
+    // Saving the window's placement comes with its own change.
+}
+
+void TfMain::Guarded(void (TfMain::*command)()) {
+    try {
+        (this->*command)();
+    } catch (const std::exception& e) {
+        ShowError(this, ToQString(e.what()));
+    }
+}
+
+}  // namespace kavrel

@@ -1,0 +1,112 @@
+#pragma once
+
+#include <QMainWindow>
+#include <QStringList>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "config/u_globals.h"
+#include "core/summary.h"
+#include "net/pop3.h"
+
+class QAction;
+class QLabel;
+class QMenu;
+class QPlainTextEdit;
+class QProgressBar;
+class QTabWidget;
+class QTimer;
+class QToolBar;
+class QWidget;
+
+namespace kavrel {
+
+class TPageViewer;
+class TTrayTextIcon;
+
+// The main window: the status labels, the "Pop Status" log, the "Messages" page, the tray
+// icon, the check timer and the commands. Busy keeps a check, a deletion and an update check
+// from overlapping while the event loop runs inside them.
+class TfMain : public QMainWindow, public TSummaryView {
+    Q_OBJECT
+
+public:
+    // arguments: the command line without the program name. initGlobals sets the paths and
+    // loads the settings; tests hand in one that uses a folder of their own.
+    explicit TfMain(const QStringList& arguments, QWidget* parent = nullptr,
+                    const std::function<void()>& initGlobals = InitGlobals);
+    ~TfMain() override;
+
+    bool Busy = false;
+    // "-TRAY" was given: the window starts in the tray.
+    bool StartInTray() const { return startInTray_; }
+
+    void ApplySettings();
+    void UpdateSummary();
+    void BuildMessagePage();
+    // Replaces the log, or adds a piece to its end ("\r\n" starts a new line).
+    void SetLog(const std::string& text);
+    void AppendLog(const std::string& piece);
+    const std::string& LogText() const { return log_; }
+
+    // Shows the window as the start asks: normal, or only the tray icon with "-TRAY".
+    void ShowAtStart();
+
+    void actSettingsExecute();
+    void actCheckExecute();
+    void actExternalMailExecute();
+    void actAboutExecute();
+    void actUpdateExecute();
+    void html1HotSpotClick(TPageViewer* Sender, const std::string& SRC, bool& Handled);
+    void Timer1Timer();
+
+    // The summary's places.
+    void SetTrayHint(const std::string& hint) override;
+    void SetMessagesCaption(const std::string& caption) override;
+    void SetTrayText(const std::string& text) override;
+
+    QWidget* Panel1;
+    QLabel* labCheckInterval;
+    QLabel* labLastChecked;
+    QLabel* labMessages;
+    QTabWidget* tabMain;
+    QWidget* tabStatus;
+    QPlainTextEdit* txtStats;
+    QWidget* tabMessages;
+    TPageViewer* html1;
+    QProgressBar* pbProgress;
+    QLabel* labProgress;
+    QToolBar* ToolBar1;
+    QMenu* PopupMenu1;
+    QTimer* Timer1;
+    TTrayTextIcon* txtTray;
+
+    QAction* actExit;
+    QAction* actHide;
+    QAction* actSettings;
+    QAction* actCheck;
+    QAction* actAbout;
+    QAction* actShow;
+    QAction* actExternalMail;
+    QAction* actUpdate;
+
+    TPOP3 pop1;
+
+protected:
+    void hideEvent(QHideEvent* event) override;
+
+private:
+    void CreateActions();
+    void CreateMenus();
+    void CreateWidgets();
+    void FormCreate(const QStringList& arguments, const std::function<void()>& initGlobals);
+    void FormHide();
+    // Runs a command; an error that escapes it is shown in an error box and the program goes on.
+    void Guarded(void (TfMain::*command)());
+
+    bool startInTray_ = false;
+    std::string log_;
+};
+
+}  // namespace kavrel

@@ -1,0 +1,50 @@
+#include "ui/message_seam.h"
+
+#include <QApplication>
+#include <QMessageBox>
+
+namespace kavrel {
+namespace {
+
+bool ShowBox(QWidget* parent, const TMessageRequest& r) {
+    switch (r.Kind) {
+        case TMessageKind::Question:
+            return QMessageBox::question(parent, r.Title, r.Text,
+                                         QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+        case TMessageKind::Error: QMessageBox::critical(parent, r.Title, r.Text); return true;
+        case TMessageKind::Information:
+            QMessageBox::information(parent, r.Title, r.Text);
+            return true;
+    }
+    return false;
+}
+
+TMessageResponder& Responder() {
+    static TMessageResponder responder = ShowBox;
+    return responder;
+}
+
+QString Title() { return QApplication::applicationDisplayName(); }
+
+}  // namespace
+
+TScopedMessageResponder::TScopedMessageResponder(TMessageResponder responder)
+    : previous_(std::move(Responder())) {
+    Responder() = std::move(responder);
+}
+
+TScopedMessageResponder::~TScopedMessageResponder() { Responder() = std::move(previous_); }
+
+void ShowMessage(QWidget* parent, const QString& text) {
+    Responder()(parent, {TMessageKind::Information, Title(), text});
+}
+
+void ShowError(QWidget* parent, const QString& text) {
+    Responder()(parent, {TMessageKind::Error, Title(), text});
+}
+
+bool AskYesNo(QWidget* parent, const QString& title, const QString& text) {
+    return Responder()(parent, {TMessageKind::Question, title, text});
+}
+
+}  // namespace kavrel
