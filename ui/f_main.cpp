@@ -16,6 +16,7 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <exception>
 #include <filesystem>
 
@@ -61,6 +62,12 @@ QLabel* PlacedLabel(QWidget* parent, const QString& text, int x, int y, int widt
     return label;
 }
 
+// The labels keep their designed widths, and grow when the desktop's font needs more room.
+void SetLabelText(QLabel* label, const QString& text, int width) {
+    label->setText(text);
+    label->resize(std::max(width, label->sizeHint().width()), label->sizeHint().height());
+}
+
 std::vector<std::string> ToStrings(const QStringList& list) {
     std::vector<std::string> out;
     for (const QString& s : list) out.push_back(s.toStdString());
@@ -98,13 +105,13 @@ void TfMain::CreateActions() {
         }
         return action;
     };
-    actExit = make("E&xit", "Exit this application", 0, QKeySequence(Qt::CTRL | Qt::Key_Q),
-                   nullptr);
+    actExit =
+        make("E&xit", "Exit this application", 0, QKeySequence(Qt::CTRL | Qt::Key_Q), nullptr);
     connect(actExit, &QAction::triggered, qApp, &QCoreApplication::quit, Qt::QueuedConnection);
     actHide = make("&Hide to Tray", "Hide to system tray", 1, QKeySequence(Qt::CTRL | Qt::Key_H),
                    nullptr);
-    actSettings = make("&Settings", "Alter program settings", 2,
-                       QKeySequence(Qt::CTRL | Qt::Key_S), &TfMain::actSettingsExecute);
+    actSettings = make("&Settings", "Alter program settings", 2, QKeySequence(Qt::CTRL | Qt::Key_S),
+                       &TfMain::actSettingsExecute);
     actCheck = make("Check &Now", "Check for new mail right now", 3,
                     QKeySequence(Qt::CTRL | Qt::Key_N), &TfMain::actCheckExecute);
     actAbout = make("&About", "About this software", -1, {}, &TfMain::actAboutExecute);
@@ -239,8 +246,8 @@ void TfMain::FormCreate(const QStringList& arguments, const std::function<void()
     initGlobals();
     SetLog("Started " + FormatDateTime("m/d/yyyy h:nna/p", Now()));
     txtTray->SetText(QStringLiteral("n/a"));
-    labLastChecked->setText(QStringLiteral("Last Checked: n/a"));
-    labMessages->setText(QStringLiteral("Messages waiting: n/a"));
+    SetLabelText(labLastChecked, QStringLiteral("Last Checked: n/a"), 289);
+    SetLabelText(labMessages, QStringLiteral("Messages waiting: n/a"), 145);
     Busy = false;
     startInTray_ = IsTrayStart(ToStrings(arguments));
     ApplySettings();
@@ -265,9 +272,10 @@ void TfMain::ApplySettings() {
     std::error_code ec;
     actExternalMail->setEnabled(!Trim(program).empty() &&
                                 std::filesystem::is_regular_file(program, ec));
-    labCheckInterval->setText(QStringLiteral("Checking every ") +
-                              QString::number(Settings.CheckInterval) +
-                              QStringLiteral(" minutes"));
+    SetLabelText(labCheckInterval,
+                 QStringLiteral("Checking every ") + QString::number(Settings.CheckInterval) +
+                     QStringLiteral(" minutes"),
+                 173);
 }
 
 void TfMain::actSettingsExecute() {
@@ -286,7 +294,8 @@ void TfMain::actCheckExecute() {
 void TfMain::Timer1Timer() { actCheckExecute(); }
 
 void TfMain::actExternalMailExecute() {
-    ExternalMailExecute(Settings.MailProgram, [this](const QString& text) { ShowMessage(this, text); });
+    ExternalMailExecute(Settings.MailProgram,
+                        [this](const QString& text) { ShowMessage(this, text); });
 }
 
 void TfMain::actAboutExecute() { kavrel::actAboutExecute(this); }
@@ -305,12 +314,13 @@ void TfMain::UpdateSummary() { kavrel::UpdateSummary(*this); }
 
 void TfMain::BuildMessagePage() {
     const TPaletteColors colors;
-    kavrel::BuildMessagePage(colors, [this](const std::string& page) { html1->LoadFromString(page); });
+    kavrel::BuildMessagePage(colors,
+                             [this](const std::string& page) { html1->LoadFromString(page); });
 }
 
 void TfMain::SetTrayHint(const std::string& hint) { txtTray->SetHint(ToQString(hint)); }
 void TfMain::SetMessagesCaption(const std::string& caption) {
-    labMessages->setText(ToQString(caption));
+    SetLabelText(labMessages, ToQString(caption), 145);
 }
 void TfMain::SetTrayText(const std::string& text) { txtTray->SetText(ToQString(text)); }
 

@@ -31,7 +31,7 @@ class TTrayTextIcon;
 class TfMain : public QMainWindow, public TSummaryView {
     Q_OBJECT
 
-public:
+  public:
     // arguments: the command line without the program name. initGlobals sets the paths and
     // loads the settings; tests hand in one that uses a folder of their own.
     explicit TfMain(const QStringList& arguments, QWidget* parent = nullptr,
@@ -93,10 +93,10 @@ public:
 
     TPOP3 pop1;
 
-protected:
+  protected:
     void hideEvent(QHideEvent* event) override;
 
-private:
+  private:
     void CreateActions();
     void CreateMenus();
     void CreateWidgets();

@@ -11,7 +11,9 @@ bool ShowBox(QWidget* parent, const TMessageRequest& r) {
         case TMessageKind::Question:
             return QMessageBox::question(parent, r.Title, r.Text,
                                          QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
-        case TMessageKind::Error: QMessageBox::critical(parent, r.Title, r.Text); return true;
+        case TMessageKind::Error:
+            QMessageBox::critical(parent, r.Title, r.Text);
+            return true;
         case TMessageKind::Information:
             QMessageBox::information(parent, r.Title, r.Text);
             return true;

@@ -23,13 +23,13 @@ using TMessageResponder = std::function<bool(QWidget* parent, const TMessageRequ
 
 // Replaces the responder for the life of the guard; the default shows a QMessageBox.
 class TScopedMessageResponder {
-public:
+  public:
     explicit TScopedMessageResponder(TMessageResponder responder);
     ~TScopedMessageResponder();
     TScopedMessageResponder(const TScopedMessageResponder&) = delete;
     TScopedMessageResponder& operator=(const TScopedMessageResponder&) = delete;
 
-private:
+  private:
     TMessageResponder previous_;
 };
 

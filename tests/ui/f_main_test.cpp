@@ -24,7 +24,7 @@ using test::WriteFile;
 
 // A main window over a settings file of the test's own.
 class MainWindowTest : public testing::Test {
-protected:
+  protected:
     std::unique_ptr<TfMain> Open(const std::string& ini, const QStringList& args = {}) {
         WriteFile(dir_ / "kavrel.ini", ini);
         MailList.clear();
@@ -131,8 +131,12 @@ TEST_F(MainWindowTest, TrayArgument) {
         QStringList args;
         bool tray;
     } const rows[] = {
-        {{}, false},           {{"-TRAY"}, true},        {{"-tray"}, true},
-        {{"  -Tray \t"}, true}, {{"-TRAYX"}, false},      {{"x", "-TRAY"}, false},
+        {{}, false},
+        {{"-TRAY"}, true},
+        {{"-tray"}, true},
+        {{"  -Tray \t"}, true},
+        {{"-TRAYX"}, false},
+        {{"x", "-TRAY"}, false},
         {{"-TRAY", "x"}, true},
     };
     for (const auto& r : rows) {

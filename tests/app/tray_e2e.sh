@@ -1,0 +1,57 @@
+#!/usr/bin/env bash
+# Starts Kavrel on a private X server with an XEmbed tray host, takes a screenshot and checks
+# that the tray icon is there in the highlight colour. Usage: tray_e2e.sh KAVREL ARTIFACT_DIR
+set -euo pipefail
+kavrel=$1
+artifacts=$2
+mkdir -p "$artifacts"
+work=$(mktemp -d /tmp/kavrel-e2e-XXXXXX)
+pids=()
+cleanup() {
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  wait 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+for tool in Xvfb trayer xdotool import convert; do
+  command -v "$tool" >/dev/null || { echo "missing $tool: install xvfb trayer xdotool imagemagick (make deps does)"; exit 1; }
+done
+
+# A display number nobody uses.
+display=""
+for n in $(seq 91 140); do
+  if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then display=":$n"; break; fi
+done
+[ -n "$display" ] || { echo "no free display"; exit 1; }
+
+export DISPLAY=$display HOME=$work/home XDG_RUNTIME_DIR=$work/run XDG_CONFIG_HOME=$work/config
+mkdir -p "$HOME" "$XDG_CONFIG_HOME" && mkdir -m 0700 "$XDG_RUNTIME_DIR"
+Xvfb "$display" -screen 0 800x600x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+pids+=($!)
+for _ in $(seq 100); do [ -e "/tmp/.X11-unix/X${display#:}" ] && break; sleep 0.05; done
+
+trayer --edge top --align right --widthtype pixel --width 120 --height 24 >"$work/trayer.log" 2>&1 &
+pids+=($!)
+sleep 0.5
+
+QT_QPA_PLATFORM=xcb "$kavrel" >"$work/kavrel.log" 2>&1 &
+pids+=($!)
+found=""
+for _ in $(seq 100); do
+  if xdotool search --name "^Kavrel v1.5$" >/dev/null 2>&1; then found=yes; break; fi
+  sleep 0.1
+done
+[ -n "$found" ] || { echo "the main window did not appear"; cat "$work/kavrel.log"; exit 1; }
+sleep 1
+import -window root "$artifacts/tray-e2e.png"
+
+# The tray host sits at the top right; the icon is a square of the highlight colour there.
+expected=${KAVREL_HIGHLIGHT:-#308CC6}
+count=$(convert "$artifacts/tray-e2e.png" -crop 120x24+680+0 -depth 8 txt:- | grep -ci "$expected" || true)
+echo "highlight pixels in the tray: $count (screenshot: $artifacts/tray-e2e.png)"
+if [ "$count" -lt 100 ]; then
+  echo "the tray icon is missing or not in the highlight colour $expected"
+  cat "$work/kavrel.log"
+  exit 1
+fi
