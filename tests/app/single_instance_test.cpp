@@ -1,0 +1,190 @@
+// Two or more real processes against one runtime folder, as two starts of the program are.
+#include "app/single_instance.h"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QProcess>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "tests/support/temp_dir.h"
+
+namespace kavrel {
+namespace {
+
+// One start of the probe program, with its own runtime folder as its session would give it.
+class TProbe {
+  public:
+    TProbe(const std::string& runtime, QStringList args = {}) {
+        auto env = QProcessEnvironment::systemEnvironment();
+        env.insert("XDG_RUNTIME_DIR", QString::fromStdString(runtime));
+        process_.setProcessEnvironment(env);
+        process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        process_.start(KAVREL_INSTANCE_PROBE, args);
+    }
+    TProbe(const TProbe&) = delete;
+    TProbe& operator=(const TProbe&) = delete;
+    ~TProbe() {
+        if (process_.state() != QProcess::NotRunning) {
+            ::kill(static_cast<pid_t>(process_.processId()), SIGCONT);
+            process_.kill();
+            process_.waitForFinished(5000);
+        }
+    }
+
+    // Waits until the probe has said `word` `times` times in all.
+    bool Said(const QByteArray& word, int times = 1, int ms = 8000) {
+        QElapsedTimer clock;
+        clock.start();
+        for (;;) {
+            output_ += process_.readAllStandardOutput();
+            if (Count(word) >= times) return true;
+            if (clock.elapsed() > ms) return false;
+            if (!process_.waitForReadyRead(100) && process_.state() == QProcess::NotRunning) {
+                output_ += process_.readAllStandardOutput();
+                return Count(word) >= times;
+            }
+        }
+    }
+    int Count(const QByteArray& word) const {
+        int n = 0;
+        for (const QByteArray& line : output_.split('\n')) n += line == word ? 1 : 0;
+        return n;
+    }
+    // True when the probe ended by itself with exit code 0 within `ms`.
+    bool EndedCleanly(int ms = 8000) {
+        // waitForFinished is false for a process that has already ended.
+        if (process_.state() != QProcess::NotRunning && !process_.waitForFinished(ms)) return false;
+        output_ += process_.readAllStandardOutput();
+        return process_.exitStatus() == QProcess::NormalExit && process_.exitCode() == 0;
+    }
+    void Signal(int sig) { ::kill(static_cast<pid_t>(process_.processId()), sig); }
+    void KillAndReap() {
+        process_.kill();
+        process_.waitForFinished(5000);
+    }
+    const QByteArray& Output() const { return output_; }
+
+  private:
+    QProcess process_;
+    QByteArray output_;
+};
+
+TEST(SingleInstance, SecondStartShowsTheFirstAndEnds) {
+    test::TTempDir runtime;
+    TProbe first(runtime.path());
+    ASSERT_TRUE(first.Said("first")) << first.Output().toStdString();
+    for (int n = 1; n <= 2; ++n) {
+        TProbe second(runtime.path());
+        EXPECT_TRUE(second.EndedCleanly()) << n;
+        EXPECT_EQ(second.Output(), "second\n") << n;
+        EXPECT_TRUE(first.Said("shown", n)) << n;
+    }
+}
+
+TEST(SingleInstance, CrashedFirstCopyDoesNotBlockTheNextStart) {
+    test::TTempDir runtime;
+    QString socket;
+    {
+        TProbe crashed(runtime.path());
+        ASSERT_TRUE(crashed.Said("first"));
+        crashed.KillAndReap();
+    }
+    // What the crash left behind is what the next start must see through.
+    const QString base = QString::fromStdString(runtime.path()) + "/kavrel_program_mutex-" +
+                         QString::number(::getuid());
+    ASSERT_TRUE(QFileInfo::exists(base + ".lock"));
+    ASSERT_TRUE(QFileInfo::exists(base));
+
+    QElapsedTimer clock;
+    clock.start();
+    TProbe next(runtime.path());
+    ASSERT_TRUE(next.Said("first")) << next.Output().toStdString();
+    EXPECT_LT(clock.elapsed(), 3000);
+    TProbe later(runtime.path());
+    EXPECT_TRUE(later.EndedCleanly());
+    EXPECT_TRUE(next.Said("shown"));
+}
+
+TEST(SingleInstance, HungFirstCopyDelaysTheSecondStartOnlyBriefly) {
+    test::TTempDir runtime;
+    TProbe first(runtime.path());
+    ASSERT_TRUE(first.Said("first"));
+    first.Signal(SIGSTOP);
+    QElapsedTimer clock;
+    clock.start();
+    TProbe second(runtime.path());
+    EXPECT_TRUE(second.EndedCleanly(15000));
+    EXPECT_EQ(second.Output(), "second\n");
+    EXPECT_LT(clock.elapsed(), 10000);
+    // The request waited in the first copy's queue and is served when it runs again.
+    first.Signal(SIGCONT);
+    EXPECT_TRUE(first.Said("shown"));
+}
+
+TEST(SingleInstance, StartsAtOnceGiveOneFirstCopy) {
+    test::TTempDir runtime;
+    constexpr int kStarts = 5;
+    std::vector<std::unique_ptr<TProbe>> probes;
+    for (int n = 0; n < kStarts; ++n) probes.push_back(std::make_unique<TProbe>(runtime.path()));
+    int firsts = 0;
+    TProbe* first = nullptr;
+    for (auto& probe : probes) {
+        if (probe->Said("first", 1, 3000)) {
+            ++firsts;
+            first = probe.get();
+        } else {
+            EXPECT_TRUE(probe->EndedCleanly());
+            EXPECT_EQ(probe->Output(), "second\n");
+        }
+    }
+    ASSERT_EQ(firsts, 1);
+    EXPECT_TRUE(first->Said("shown", kStarts - 1));
+}
+
+TEST(SingleInstance, EndedFirstCopyLeavesTheNextStartFirst) {
+    test::TTempDir runtime;
+    TProbe first(runtime.path(), {"--quit-on-show"});
+    ASSERT_TRUE(first.Said("first"));
+    TProbe second(runtime.path());
+    EXPECT_TRUE(second.EndedCleanly());
+    EXPECT_TRUE(first.EndedCleanly());
+    EXPECT_EQ(first.Output(), "first\nshown\n");
+    TProbe third(runtime.path());
+    EXPECT_TRUE(third.Said("first"));
+}
+
+TEST(SingleInstance, SessionsWithTheirOwnRuntimeFoldersAreIndependent) {
+    test::TTempDir one, two;
+    TProbe a(one.path());
+    TProbe b(two.path());
+    EXPECT_TRUE(a.Said("first"));
+    EXPECT_TRUE(b.Said("first"));
+}
+
+// The socket and lock stay inside the runtime folder, named for the user.
+TEST(SingleInstance, ServerPathIsPerUserInTheRuntimeFolder) {
+    test::TTempDir runtime;
+    TSingleInstance instance(QString::fromStdString(runtime.path()), {});
+    EXPECT_EQ(instance.ServerPath(), QString::fromStdString(runtime.path()) +
+                                         "/kavrel_program_mutex-" + QString::number(::getuid()));
+    ASSERT_TRUE(instance.Acquire());
+    EXPECT_TRUE(QFileInfo::exists(instance.ServerPath() + ".lock"));
+    // Asking again in the same copy is not a second start.
+    EXPECT_TRUE(instance.Acquire());
+}
+
+TEST(SingleInstance, FolderThatRefusesTheLockStillStartsTheProgram) {
+    test::TTempDir runtime;
+    const std::string missing = runtime / "gone";
+    TSingleInstance instance(QString::fromStdString(missing), {});
+    EXPECT_TRUE(instance.Acquire());
+}
+
+}  // namespace
+}  // namespace kavrel
