@@ -17,12 +17,31 @@ namespace kavrel {
 
 namespace {
 
-constexpr char kRequest[] = "show\n";
+constexpr char kRequest[] = "show";
 constexpr char kAnswer[] = "ok";
+// A Wayland compositor raises a window of another process only with the token that the
+// launcher gave the new start; it travels with the request.
+constexpr char kTokenVariable[] = "XDG_ACTIVATION_TOKEN";
+constexpr qsizetype kMaxToken = 255;
 constexpr int kRetryMs = 50;
 // A peer that connects and says nothing is dropped after this long.
 constexpr int kIdlePeerMs = 5000;
-constexpr qint64 kMaxRequest = 64;
+constexpr qint64 kMaxRequest = 8 + kMaxToken;
+
+bool IsToken(const QByteArray& token) {
+    if (token.isEmpty() || token.size() > kMaxToken) return false;
+    for (char c : token) {
+        if (c <= ' ' || c > '~') return false;
+    }
+    return true;
+}
+
+QByteArray RequestLine() {
+    QByteArray line = kRequest;
+    const QByteArray token = qgetenv(kTokenVariable);
+    if (IsToken(token)) line += " " + token;
+    return line + "\n";
+}
 
 QString PathIn(const QString& folder) {
     if (folder.isEmpty()) return {};
@@ -103,7 +122,7 @@ TSingleInstance::TAnswer TSingleInstance::AskFirstCopy(int connect_ms) {
     QLocalSocket socket;
     socket.connectToServer(server_path_);
     if (!socket.waitForConnected(connect_ms)) return TAnswer::Absent;
-    socket.write(kRequest);
+    socket.write(RequestLine());
     if (!socket.waitForBytesWritten(connect_ms)) return TAnswer::Absent;
     QElapsedTimer clock;
     clock.start();
@@ -150,15 +169,26 @@ void TSingleInstance::ReadRequest(QLocalSocket* peer) {
         if (peer->bytesAvailable() > kMaxRequest) peer->abort();
         return;
     }
-    const QByteArray line = peer->readLine(kMaxRequest).trimmed();
-    const bool show = line + "\n" == kRequest;
+    const QByteArray line = peer->readLine(kMaxRequest + 1).trimmed();
+    const qsizetype blank = line.indexOf(' ');
+    const bool show = (blank < 0 ? line : line.first(blank)) == kRequest;
     if (show) {
         peer->write(kAnswer);
         peer->write("\n");
         peer->flush();
     }
     peer->disconnectFromServer();
-    if (show) emit ShowRequested();
+    if (!show) return;
+    const QByteArray token = blank < 0 ? QByteArray() : line.mid(blank + 1);
+    if (!IsToken(token)) {
+        emit ShowRequested();
+        return;
+    }
+    // The window's activation reads and clears it; clear it ourselves too, so that no stale
+    // token goes to the programs we start.
+    qputenv(kTokenVariable, token);
+    emit ShowRequested();
+    qunsetenv(kTokenVariable);
 }
 
 }  // namespace kavrel

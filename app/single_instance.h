@@ -36,7 +36,8 @@ class TSingleInstance : public QObject {
     const QString& ServerPath() const { return server_path_; }
 
   signals:
-    // A later start asked for the window; connect it to the window's ShowMainWindow.
+    // A later start asked for the window; connect it to the window's ShowMainWindow. While
+    // it is emitted, XDG_ACTIVATION_TOKEN holds the later start's token, if it had one.
     void ShowRequested();
 
   private:

@@ -22,9 +22,11 @@ namespace {
 // One start of the probe program, with its own runtime folder as its session would give it.
 class TProbe {
   public:
-    TProbe(const std::string& runtime, QStringList args = {}) {
+    TProbe(const std::string& runtime, QStringList args = {}, QString token = {}) {
         auto env = QProcessEnvironment::systemEnvironment();
         env.insert("XDG_RUNTIME_DIR", QString::fromStdString(runtime));
+        env.remove("XDG_ACTIVATION_TOKEN");
+        if (!token.isEmpty()) env.insert("XDG_ACTIVATION_TOKEN", token);
         process_.setProcessEnvironment(env);
         process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         process_.start(KAVREL_INSTANCE_PROBE, args);
@@ -87,6 +89,20 @@ TEST(SingleInstance, SecondStartShowsTheFirstAndEnds) {
         EXPECT_EQ(second.Output(), "second\n") << n;
         EXPECT_TRUE(first.Said("shown", n)) << n;
     }
+}
+
+// The launcher's token lets the first copy's raise through on Wayland; it is handed over.
+TEST(SingleInstance, SecondStartHandsOverItsActivationToken) {
+    test::TTempDir runtime;
+    TProbe first(runtime.path());
+    ASSERT_TRUE(first.Said("first"));
+    TProbe second(runtime.path(), {}, "kwin-42_abc.DEF");
+    EXPECT_TRUE(second.EndedCleanly());
+    EXPECT_TRUE(first.Said("token kwin-42_abc.DEF"));
+    TProbe third(runtime.path());
+    EXPECT_TRUE(third.EndedCleanly());
+    EXPECT_TRUE(first.Said("shown", 2));
+    EXPECT_EQ(first.Count("token kwin-42_abc.DEF"), 1) << "a token is used once only";
 }
 
 TEST(SingleInstance, CrashedFirstCopyDoesNotBlockTheNextStart) {
@@ -187,6 +203,7 @@ TEST(SingleInstance, OnlyTheShowRequestShowsTheWindow) {
         QByteArray sent;
         int shown;
         QByteArray answer;
+        QByteArray token = {};
     };
     const TCase cases[] = {
         {"request", "show\n", 1, "ok\n"}, {"request_with_crlf", "show\r\n", 1, "ok\n"},
@@ -198,9 +215,14 @@ TEST(SingleInstance, OnlyTheShowRequestShowsTheWindow) {
     TSingleInstance instance(QString::fromStdString(runtime.path()), {});
     ASSERT_TRUE(instance.Acquire());
     int shown = 0;
-    QObject::connect(&instance, &TSingleInstance::ShowRequested, [&] { ++shown; });
+    QByteArray token;
+    QObject::connect(&instance, &TSingleInstance::ShowRequested, [&] {
+        ++shown;
+        token = qgetenv("XDG_ACTIVATION_TOKEN");
+    });
     for (const auto& c : cases) {
         shown = 0;
+        token.clear();
         QLocalSocket peer;
         peer.connectToServer(instance.ServerPath());
         ASSERT_TRUE(peer.waitForConnected(1000)) << c.name;
@@ -214,6 +236,8 @@ TEST(SingleInstance, OnlyTheShowRequestShowsTheWindow) {
         }
         EXPECT_EQ(shown, c.shown) << c.name;
         EXPECT_EQ(peer.readAll(), c.answer) << c.name;
+        EXPECT_EQ(token, c.token) << c.name;
+        EXPECT_FALSE(qEnvironmentVariableIsSet("XDG_ACTIVATION_TOKEN")) << c.name;
     }
 }
 
