@@ -5,8 +5,10 @@ JOBS       ?= $(shell nproc)
 # CI builds with -Werror; set WERROR=ON to do the same locally.
 WERROR     ?= $(if $(CI),ON,OFF)
 CMAKE_ARGS := -DKAVREL_WERROR=$(WERROR)
+# `make install` puts the program under PREFIX; DESTDIR stages it for a package.
+PREFIX     ?= /usr/local
 
-.PHONY: all deps build build-asan run test test-build test-asan bench format clean
+.PHONY: all deps build build-asan run install test test-build test-asan bench format clean
 
 all: build
 
@@ -23,6 +25,13 @@ build-asan: deps
 
 run: build
 	$(BUILD)/app/kavrel $(ARGS)
+
+# Configures only a fresh tree, so that `sudo make install` after `make build` leaves the
+# build folder to its owner.
+install:
+	@test -f $(BUILD)/CMakeCache.txt || $(MAKE) build
+	cmake --build $(BUILD) -j$(JOBS) --target kavrel
+	DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix "$(PREFIX)"
 
 # Every test twice: in the normal build and in the address + undefined sanitizer build.
 test: test-build test-asan

@@ -55,3 +55,24 @@ if [ "$count" -lt 100 ]; then
   cat "$work/kavrel.log"
   exit 1
 fi
+
+# A second start ends at once and leaves the first copy running.
+timeout 10 "$kavrel" >"$work/second.log" 2>&1 || { echo "the second start did not end cleanly"; exit 1; }
+kill -0 "${pids[-1]}" || { echo "the first copy ended when the second started"; exit 1; }
+
+# Started in the tray, only the icon shows; a second start brings the window forward.
+kill "${pids[-1]}"; wait "${pids[-1]}" 2>/dev/null || true
+QT_QPA_PLATFORM=xcb "$kavrel" -tray >"$work/kavrel-tray.log" 2>&1 &
+pids+=($!)
+sleep 2
+if xdotool search --onlyvisible --name "^Kavrel v1.5$" >/dev/null 2>&1; then
+  echo "the -tray start showed its window"; exit 1
+fi
+timeout 10 "$kavrel" >"$work/second.log" 2>&1 || { echo "the second start did not end cleanly"; exit 1; }
+shown=""
+for _ in $(seq 50); do
+  if xdotool search --onlyvisible --name "^Kavrel v1.5$" >/dev/null 2>&1; then shown=yes; break; fi
+  sleep 0.1
+done
+[ -n "$shown" ] || { echo "the second start did not bring the window of the -tray copy forward"; cat "$work/kavrel-tray.log"; exit 1; }
+echo "single instance: the second start ended and the first copy's window came forward"

@@ -131,13 +131,7 @@ TEST_F(MainWindowTest, TrayArgument) {
         QStringList args;
         bool tray;
     } const rows[] = {
-        {{}, false},
-        {{"-TRAY"}, true},
-        {{"-tray"}, true},
-        {{"  -Tray \t"}, true},
-        {{"-TRAYX"}, false},
-        {{"x", "-TRAY"}, false},
-        {{"-TRAY", "x"}, true},
+        {{}, false}, {{" -tray"}, true}, {{"x", "-TRAY"}, false},  // the rule: core tests
     };
     for (const auto& r : rows) {
         EXPECT_EQ(Open("", r.args)->StartInTray(), r.tray) << r.args.join(' ').toStdString();
