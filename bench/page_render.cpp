@@ -11,21 +11,12 @@
 #include <functional>
 #include <string>
 
+#include "bench/timing.h"
 #include "core/message_page.h"
 #include "ui/page_viewer.h"
 #include "ui/palette_colors.h"
 
-namespace {
-
-double MillisecondsOf(int rounds, const std::function<void()>& step) {
-    const auto start = std::chrono::steady_clock::now();
-    for (int i = 0; i < rounds; ++i) step();
-    const std::chrono::duration<double, std::milli> spent =
-        std::chrono::steady_clock::now() - start;
-    return spent.count() / rounds;
-}
-
-}  // namespace
+using kavrel::bench::MillisecondsOf;
 
 int main(int argc, char** argv) {
     using namespace kavrel;

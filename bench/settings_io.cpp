@@ -8,19 +8,10 @@
 #include <filesystem>
 #include <string>
 
+#include "bench/timing.h"
 #include "config/u_globals.h"
 
-namespace {
-
-double MillisecondsOf(int rounds, void (*step)()) {
-    const auto start = std::chrono::steady_clock::now();
-    for (int i = 0; i < rounds; ++i) step();
-    const std::chrono::duration<double, std::milli> spent =
-        std::chrono::steady_clock::now() - start;
-    return spent.count() / rounds;
-}
-
-}  // namespace
+using kavrel::bench::MillisecondsOf;
 
 int main(int argc, char** argv) {
     using namespace kavrel;
