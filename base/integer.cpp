@@ -6,13 +6,7 @@ namespace kavrel {
 namespace {
 
 int DigitValue(char c, int base) {
-    int v = -1;
-    if (c >= '0' && c <= '9')
-        v = c - '0';
-    else if (c >= 'a' && c <= 'f')
-        v = c - 'a' + 10;
-    else if (c >= 'A' && c <= 'F')
-        v = c - 'A' + 10;
+    const int v = HexDigitValue(c);
     return v < base ? v : -1;
 }
 
@@ -54,6 +48,13 @@ std::optional<std::int32_t> TryStrToInt(std::string_view text) {
 std::int32_t StrToInt(std::string_view text) {
     if (auto v = TryStrToInt(text)) return *v;
     throw EConvertError("'" + std::string(text) + "' is not a valid integer value");
+}
+
+int HexDigitValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
 }
 
 std::string IntToStr(std::int64_t value) { return std::to_string(value); }

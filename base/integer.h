@@ -21,6 +21,9 @@ std::optional<std::int32_t> TryStrToInt(std::string_view text);
 
 std::int32_t StrToInt(std::string_view text);
 
+// 0 to 15 for a hexadecimal digit of either case, -1 for anything else.
+int HexDigitValue(char c);
+
 // Decimal, with a minus sign when negative.
 std::string IntToStr(std::int64_t value);
 

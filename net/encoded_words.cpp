@@ -15,13 +15,6 @@ struct TSegment {
     std::string bytes;
 };
 
-int HexValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
 std::string DecodeQ(std::string_view text) {
     std::string out;
     for (std::size_t i = 0; i < text.size(); ++i) {
@@ -29,8 +22,8 @@ std::string DecodeQ(std::string_view text) {
         if (c == '_') {
             out += ' ';
         } else if (c == '=' && i + 2 < text.size()) {
-            const int hi = HexValue(text[i + 1]);
-            const int lo = HexValue(text[i + 2]);
+            const int hi = HexDigitValue(text[i + 1]);
+            const int lo = HexDigitValue(text[i + 2]);
             if (hi < 0 || lo < 0) {
                 throw EConvertError("'$" + std::string(text.substr(i + 1, 2)) +
                                     "' is not a valid integer value");

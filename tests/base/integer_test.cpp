@@ -4,6 +4,7 @@
 
 #include <optional>
 
+#include "tests/support/raises.h"
 namespace kavrel {
 namespace {
 
@@ -51,12 +52,8 @@ TEST(Integer, Conversion) {
 }
 
 TEST(Integer, FailureText) {
-    try {
-        StrToInt("$ZZ");
-        FAIL() << "no exception";
-    } catch (const EConvertError& e) {
-        EXPECT_STREQ(e.what(), "'$ZZ' is not a valid integer value");
-    }
+    EXPECT_EQ(test::MessageOf<EConvertError>([] { StrToInt("$ZZ"); }),
+              "'$ZZ' is not a valid integer value");
     EXPECT_EQ(StrToInt("-12"), -12);
 }
 

@@ -7,6 +7,7 @@
 
 #include "config/autostart.h"
 #include "config/u_globals.h"
+#include "tests/support/raises.h"
 #include "tests/support/temp_dir.h"
 
 namespace kavrel {
@@ -219,12 +220,7 @@ TEST_F(SettingsTest, FailedStartAtLoginWriteRaisesAfterTheFileIsSaved) {
     std::filesystem::create_directories(config_ / "autostart/kavrel.desktop");
     Settings.StartWithWindows = true;
     Settings.Server[1] = "saved.example.org";
-    try {
-        SaveSettings();
-        FAIL() << "no exception";
-    } catch (const EStartupEntryError& e) {
-        EXPECT_STREQ(e.what(), "Failed to set data for 'kavrel'");
-    }
+    EXPECT_EQ(test::MessageOf<EStartupEntryError>(SaveSettings), "Failed to set data for 'kavrel'");
     Settings = PW_SETTINGS_TYPE{};
     LoadSettings();
     EXPECT_EQ(Settings.Server[1], "saved.example.org");

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/raises.h"
 namespace kavrel {
 namespace {
 
@@ -44,12 +45,8 @@ TEST(EmailAddress, Parser) {
 TEST(EmailAddress, AtOutsideTheAddressFails) {
     for (const char* text : {"Ann <a@b.c> via d@e.f", "<a> b@c"}) {
         TEMailAddressItem item;
-        try {
-            item.Text(text);
-            ADD_FAILURE() << "no exception for " << text;
-        } catch (const EEmailParseError& e) {
-            EXPECT_STREQ(e.what(), "@ Outside address");
-        }
+        EXPECT_EQ(test::MessageOf<EEmailParseError>([&] { item.Text(text); }), "@ Outside address")
+            << text;
     }
 }
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "base/integer.h"
+#include "tests/support/raises.h"
 
 namespace kavrel {
 namespace {
@@ -53,12 +54,9 @@ TEST(EncodedWords, Decoding) {
 TEST(EncodedWords, BadQEscapeFails) {
     for (const auto& [text, shown] :
          {std::pair{"=?ISO-8859-1?Q?a=ZZ?=", "$ZZ"}, std::pair{"x =?UTF-8?q?=4g?=", "$4g"}}) {
-        try {
-            DecodeEncodedWords(text);
-            ADD_FAILURE() << "no exception for " << text;
-        } catch (const EConvertError& e) {
-            EXPECT_EQ(e.what(), "'" + std::string(shown) + "' is not a valid integer value");
-        }
+        EXPECT_EQ(test::MessageOf<EConvertError>([&] { DecodeEncodedWords(text); }),
+                  "'" + std::string(shown) + "' is not a valid integer value")
+            << text;
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/raises.h"
 #include "tests/support/time_zone.h"
 
 namespace kavrel {
@@ -91,12 +92,8 @@ TEST(MailDate, ParseLeavesTheRest) {
 }
 
 TEST(MailDate, NoOffsetOutsideTheCalendar) {
-    try {
-        LocalUtcOffsetAt(1e300);
-        FAIL() << "no exception";
-    } catch (const EFailedToRetrieveTimeZoneInfo& e) {
-        EXPECT_STREQ(e.what(), "Failed attempting to retrieve time zone information.");
-    }
+    EXPECT_EQ(test::MessageOf<EFailedToRetrieveTimeZoneInfo>([] { LocalUtcOffsetAt(1e300); }),
+              "Failed attempting to retrieve time zone information.");
 }
 
 TEST(MailDate, ZoneOffsets) {

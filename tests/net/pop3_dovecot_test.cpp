@@ -3,6 +3,7 @@
 #include "net/net_errors.h"
 #include "net/pop3.h"
 #include "tests/support/dovecot_server.h"
+#include "tests/support/raises.h"
 #include "tests/support/time_zone.h"
 
 namespace kavrel {
@@ -87,12 +88,8 @@ TEST_F(Pop3Dovecot, DeletedMessageIsGoneInTheNextSession) {
 TEST_F(Pop3Dovecot, WrongPasswordGivesTheServersText) {
     TPOP3 pop;
     Prepare(pop, "wrong");
-    try {
-        pop.Connect(10000);
-        FAIL() << "logged in with a wrong password";
-    } catch (const EProtocolReplyError& e) {
-        EXPECT_STREQ(e.what(), " [AUTH] Authentication failed.\r\n");
-    }
+    EXPECT_EQ(test::MessageOf<EProtocolReplyError>([&] { pop.Connect(10000); }),
+              " [AUTH] Authentication failed.\r\n");
     EXPECT_FALSE(pop.IsConnected());
 }
 

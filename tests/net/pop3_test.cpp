@@ -4,6 +4,7 @@
 
 #include "base/integer.h"
 #include "net/net_errors.h"
+#include "tests/support/raises.h"
 #include "tests/support/script_server.h"
 #include "tests/support/time_zone.h"
 
@@ -30,16 +31,6 @@ struct TSession {
     TScriptServer server;
     TPOP3 pop;
 };
-
-template <typename E, typename F>
-std::string MessageOf(F&& f) {
-    try {
-        f();
-    } catch (const E& e) {
-        return e.what();
-    }
-    return "(no exception)";
-}
 
 TEST(Pop3, LoginFailuresSendQuitAndClose) {
     struct {

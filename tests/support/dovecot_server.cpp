@@ -1,12 +1,8 @@
 #include "tests/support/dovecot_server.h"
 
-#include <arpa/inet.h>
 #include <grp.h>
-#include <netinet/in.h>
-#include <poll.h>
 #include <pwd.h>
 #include <signal.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -18,7 +14,8 @@
 #include <stdexcept>
 #include <thread>
 
-#include "base/unique_fd.h"
+#include "tests/support/loopback_ports.h"
+#include "tests/support/raw_client.h"
 
 namespace kavrel::test {
 namespace {
@@ -28,31 +25,14 @@ using Clock = std::chrono::steady_clock;
 
 constexpr const char* kDovecot = "/usr/sbin/dovecot";
 
-int FreeLoopbackPort() {
-    TUniqueFd fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof addr;
-    if (!fd.valid() || ::bind(fd.get(), reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
-        ::getsockname(fd.get(), reinterpret_cast<sockaddr*>(&addr), &len) != 0) {
-        throw std::runtime_error("no free loopback port");
-    }
-    return ntohs(addr.sin_port);
-}
-
 // True once the server greets on the port.
 bool Greets(int port) {
-    TUniqueFd fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_port = htons(static_cast<uint16_t>(port));
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (::connect(fd.get(), reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) return false;
-    pollfd p{fd.get(), POLLIN, 0};
-    char buf[64] = {};
-    return ::poll(&p, 1, 2000) == 1 && ::recv(fd.get(), buf, sizeof buf - 1, 0) > 3 &&
-           std::string(buf).rfind("+OK", 0) == 0;
+    try {
+        TRawClient client(port);
+        return client.ReadLine(2000).rfind("+OK", 0) == 0;
+    } catch (const std::runtime_error&) {
+        return false;
+    }
 }
 
 void WriteText(const std::string& path, const std::string& text) {
@@ -99,7 +79,8 @@ TDovecotServer::TDovecotServer(const TUsers& users) {
     ::chown((dir_ + "/mail").c_str(), mailUid_, mailGid_);
     for (const TUser& u : users) ClearMailbox(u.name);
 
-    port_ = FreeLoopbackPort();
+    // dovecot binds the port itself: take a free one and let it go again.
+    BoundLoopbackSocket(port_);
     std::ostringstream conf;
     conf << "base_dir = " << dir_ << "/run\n"
          << "state_dir = " << dir_ << "/state\n"
