@@ -7,7 +7,9 @@
 #include <string>
 
 #include "config/u_globals.h"
+#include "core/mail_watch_view.h"
 #include "core/summary.h"
+#include "desktop/sound_player.h"
 #include "net/pop3.h"
 
 class QAction;
@@ -28,7 +30,7 @@ class TTrayTextIcon;
 // The main window: the status labels, the "Pop Status" log, the "Messages" page, the tray
 // icon, the check timer and the commands. Busy keeps a check, a deletion and an update check
 // from overlapping while the event loop runs inside them.
-class TfMain : public QMainWindow, public TSummaryView {
+class TfMain : public QMainWindow, public TSummaryView, public TMailWatchView {
     Q_OBJECT
 
   public:
@@ -43,11 +45,14 @@ class TfMain : public QMainWindow, public TSummaryView {
     bool StartInTray() const { return startInTray_; }
 
     void ApplySettings();
-    void UpdateSummary();
-    void BuildMessagePage();
+    void CheckMail();
+    // position counts from 1 in MailList, as the page's links do.
+    void DeleteMessage(std::int32_t position);
+    void UpdateSummary() override;
+    void BuildMessagePage() override;
     // Replaces the log, or adds a piece to its end ("\r\n" starts a new line).
-    void SetLog(const std::string& text);
-    void AppendLog(const std::string& piece);
+    void SetLog(const std::string& text) override;
+    void AppendLog(const std::string& piece) override;
     const std::string& LogText() const { return log_; }
 
     // Shows the window as the start asks: normal, or only the tray icon with "-TRAY".
@@ -65,6 +70,21 @@ class TfMain : public QMainWindow, public TSummaryView {
     void SetTrayHint(const std::string& hint) override;
     void SetMessagesCaption(const std::string& caption) override;
     void SetTrayText(const std::string& text) override;
+
+    // What the check and the deletion do in the window.
+    void BeginWaitCursor() override;
+    void EndWaitCursor() override;
+    void ShowProgress() override;
+    void HideProgress() override;
+    void SetProgressLabel(const std::string& text) override;
+    void SetProgressMax(int maximum) override;
+    void SetProgressPosition(int position) override;
+    void SetLastChecked(const std::string& caption) override;
+    void ProcessEvents() override;
+    void OpenWithShell(const std::string& target) override;
+    void PlayNewMailSound(const std::string& path) override;
+    void ShowMainWindow() override;
+    bool AskYesNo(const std::string& caption, const std::string& text) override;
 
     QWidget* Panel1;
     QLabel* labCheckInterval;
@@ -92,6 +112,7 @@ class TfMain : public QMainWindow, public TSummaryView {
     QAction* actUpdate;
 
     TPOP3 pop1;
+    TSoundPlayer mpSound;
 
   protected:
     void hideEvent(QHideEvent* event) override;
