@@ -6,19 +6,35 @@
 namespace kavrel {
 namespace {
 
+// A lone CR is a line break in our texts ("subject of \r" + subject); the box wants LF.
+QString ForDisplay(QString text) {
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    return text;
+}
+
 bool ShowBox(QWidget* parent, const TMessageRequest& r) {
+    QMessageBox box(parent);
+    box.setWindowTitle(r.Title);
+    // Subjects and server texts come from outside: never read them as markup.
+    box.setTextFormat(Qt::PlainText);
+    box.setText(ForDisplay(r.Text));
     switch (r.Kind) {
         case TMessageKind::Question:
-            return QMessageBox::question(parent, r.Title, r.Text,
-                                         QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+            box.setIcon(QMessageBox::Question);
+            box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+            box.setDefaultButton(QMessageBox::Yes);
+            return box.exec() == QMessageBox::Yes;
         case TMessageKind::Error:
-            QMessageBox::critical(parent, r.Title, r.Text);
-            return true;
+            box.setIcon(QMessageBox::Critical);
+            break;
         case TMessageKind::Information:
-            QMessageBox::information(parent, r.Title, r.Text);
-            return true;
+            box.setIcon(QMessageBox::Information);
+            break;
     }
-    return false;
+    box.setStandardButtons(QMessageBox::Ok);
+    box.exec();
+    return true;
 }
 
 TMessageResponder& Responder() {
