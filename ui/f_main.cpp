@@ -202,6 +202,8 @@ void TfMain::CreateWidgets() {
     pop1.OnWork = [](TNetComponent&, TWorkMode, std::int32_t) {
         QCoreApplication::processEvents();
     };
+    // A server that is slow to answer must not freeze the window until the read time-out.
+    pop1.OnWaiting = [](TNetComponent&) { QCoreApplication::processEvents(); };
     pop1.ReadTimeout = kMailReadTimeout;
 
     resize(481, 279);
