@@ -31,14 +31,15 @@ long PeakRssKiB() {
 
 std::string Lines(int count) {
     std::string out;
-    for (int i = 1; i <= count; ++i) out += std::to_string(i) + " uid-" + std::to_string(i) + "\r\n";
+    for (int i = 1; i <= count; ++i)
+        out += std::to_string(i) + " uid-" + std::to_string(i) + "\r\n";
     return out;
 }
 
 struct THostileCase {
     const char* name;
     TScript script;
-    std::string logEnd;  // what the log ends with
+    std::string logEnd;   // what the log ends with
     std::size_t tracked;  // messages in the list afterwards
 };
 
@@ -64,8 +65,7 @@ std::vector<THostileCase> Cases() {
          "\n\"garbage", 0},  // the text ends at its NUL
         {"closes during TOP",
          LogIn() + Uidl({kOne}) + Stat(1) +
-             TScript{Expect("TOP 1 0"), SendLine("+OK"), SendLine("From: a@example.org"),
-                     Close()},
+             TScript{Expect("TOP 1 0"), SendLine("+OK"), SendLine("From: a@example.org"), Close()},
          "ERROR retrieving message header #1\r\nConnection Closed Gracefully.", 0},
         {"STAT far above the listing",
          LogIn() + Uidl({kOne, kTwoOf}) + TScript{Expect("STAT"), SendLine("+OK 2000000000 0")} +
@@ -110,8 +110,8 @@ class HostileServer : public CheckCycleTest {
         TScriptServer fine(CheckSession({kTwoOf}, All(1)));
         Account(1, fine);
         window->CheckMail();
-        EXPECT_EQ(Log(), "Checking accounts T\r\nChecking " + Host(fine) +
-                             "->ann ... 1 messages waiting.")
+        EXPECT_EQ(Log(),
+                  "Checking accounts T\r\nChecking " + Host(fine) + "->ann ... 1 messages waiting.")
             << c.name << ": the next check works";
         EXPECT_TRUE(fine.Finish()) << c.name << "\n" << fine.Report();
     }
@@ -148,9 +148,8 @@ TEST_F(HostileServer, RepeatedChecksDoNotGrow) {
 TEST_F(HostileServer, TenThousandMessages) {
     std::vector<TScriptMessage> many;
     for (int i = 1; i <= 10000; ++i) many.push_back({"m" + std::to_string(i), "Subject", i});
-    TScriptServer server(CheckSession(many, All(many.size())) + TScript{Accept()} +
-                             CheckSession(many, {}),
-                         20000);
+    TScriptServer server(
+        CheckSession(many, All(many.size())) + TScript{Accept()} + CheckSession(many, {}), 20000);
     Account(1, server);
     window->CheckMail();
     EXPECT_EQ(MailList.size(), 10000u);
