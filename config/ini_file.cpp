@@ -166,12 +166,18 @@ std::string IniWriteText(std::string_view content, std::string_view section, std
 
 bool IniWrite(const std::string& fileName, std::string_view section, std::string_view key,
               std::string_view value) {
+    return IniWriteValues(fileName, section, {{std::string(key), std::string(value)}});
+}
+
+bool IniWriteValues(const std::string& fileName, std::string_view section,
+                    const std::vector<std::pair<std::string, std::string>>& values) {
     const auto old = ReadWholeFile(fileName);
-    // A file that exists but cannot be read must not be replaced by one holding a single key.
+    // A file that exists but cannot be read must not be replaced by one holding only these keys.
     std::error_code ec;
     if (!old && std::filesystem::exists(fileName, ec)) return false;
-    return ReplaceFileAtomically(fileName, IniWriteText(old.value_or(""), section, key, value),
-                                 0600);
+    std::string content = old.value_or("");
+    for (const auto& [key, value] : values) content = IniWriteText(content, section, key, value);
+    return ReplaceFileAtomically(fileName, content, 0600);
 }
 
 }  // namespace kavrel

@@ -3,6 +3,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 // Our INI reader and writer. Sections and keys match without regard to case (a to z); a value
 // is the text after the first "=" with blanks removed at both ends and one enclosing pair of
@@ -25,5 +27,10 @@ bool IniWrite(const std::string& fileName, std::string_view section, std::string
               std::string_view value);
 std::string IniWriteText(std::string_view content, std::string_view section, std::string_view key,
                          std::string_view value);
+
+// Several keys of one section written in their order with a single replacement of the file, so
+// that a record of related values is stored whole or not at all.
+bool IniWriteValues(const std::string& fileName, std::string_view section,
+                    const std::vector<std::pair<std::string, std::string>>& values);
 
 }  // namespace kavrel
