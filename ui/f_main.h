@@ -23,6 +23,7 @@ class QWidget;
 namespace kavrel {
 
 class TPageViewer;
+class TPlacementStore;
 class TTrayTextIcon;
 
 // The main window: the status labels, the "Pop Status" log, the "Messages" page, the tray
@@ -81,6 +82,7 @@ class TfMain : public QMainWindow, public TSummaryView {
     QMenu* PopupMenu1;
     QTimer* Timer1;
     TTrayTextIcon* txtTray;
+    TPlacementStore* fp;
 
     QAction* actExit;
     QAction* actHide;
@@ -94,6 +96,7 @@ class TfMain : public QMainWindow, public TSummaryView {
     TPOP3 pop1;
 
   protected:
+    void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
 
   private:
