@@ -9,6 +9,8 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QShowEvent>
+#include <algorithm>
+#include <iterator>
 
 #include "base/strings.h"
 #include "config/settings.h"

@@ -437,23 +437,6 @@ TEST(SettingsDialog, TabOrder) {
     });
 }
 
-TEST(SettingsDialog, CaptionsAndFixedFrame) {
-    TSettingsFolder folder;
-    folder.Load("");
-    TfSettings d;
-    EXPECT_EQ(d.windowTitle(), "Settings");
-    EXPECT_EQ(d.chkStartWithWindows->text(), "Start at login");
-    EXPECT_EQ(d.chkUnhide->text(), "Pop-up Kavrel when new mail arrives");
-    EXPECT_EQ(d.chkAutoLaunch->text(), "Start this program when new mail arrives");
-    EXPECT_EQ(d.chkConfirmDelete->text(), "Show message box confirming deletions.");
-    EXPECT_EQ(d.chkVisiblePass->text(), "Make passwords visible");
-    EXPECT_EQ(d.btnClose->text(), "&Close");
-    EXPECT_EQ(d.minimumSize(), d.maximumSize()) << "the frame is not resizable";
-    EXPECT_GE(d.width(), TfSettings::kClientWidth);
-    EXPECT_GE(d.height(), TfSettings::kClientHeight);
-    EXPECT_FALSE(d.windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
-}
-
 // The main window's settings command: the dialog's values take effect as soon as it closes.
 class SettingsCommandTest : public testing::Test {
   protected:

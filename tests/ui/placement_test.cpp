@@ -183,6 +183,9 @@ TEST_F(PlacementTest, DialogReopensWhereItWasClosedAtItsSize) {
     QSize designed;
     WithDialog([&](TfSettings& d) {
         designed = d.size();
+        EXPECT_EQ(d.minimumSize(), d.maximumSize()) << "a fixed frame";
+        EXPECT_GE(designed.width(), TfSettings::kClientWidth);
+        EXPECT_GE(designed.height(), TfSettings::kClientHeight);
         const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
         EXPECT_EQ(d.frameGeometry().center(), screen.center()) << "first opened centred";
         d.move(23, 19);
