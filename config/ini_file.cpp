@@ -171,6 +171,13 @@ bool IniWrite(const std::string& fileName, std::string_view section, std::string
     return batch.Commit();
 }
 
+bool IniWriteValues(const std::string& fileName, std::string_view section,
+                    const std::vector<std::pair<std::string, std::string>>& values) {
+    TIniBatch batch(fileName);
+    for (const auto& [key, value] : values) batch.Write(section, key, value);
+    return batch.Commit();
+}
+
 TIniBatch::TIniBatch(std::string fileName) : fileName_(std::move(fileName)) {
     content_ = ReadWholeFile(fileName_);
     // A file that exists but cannot be read must not be replaced by one holding our keys only.

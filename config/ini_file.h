@@ -3,6 +3,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 // Our INI reader and writer. Sections and keys match without regard to case (a to z); a value
 // is the text after the first "=" with blanks removed at both ends and one enclosing pair of
@@ -41,5 +43,10 @@ class TIniBatch {
     std::string fileName_;
     std::optional<std::string> content_;  // nothing when the file exists but cannot be read
 };
+
+// Several keys of one section written in their order with a single replacement of the file, so
+// that a record of related values is stored whole or not at all.
+bool IniWriteValues(const std::string& fileName, std::string_view section,
+                    const std::vector<std::pair<std::string, std::string>>& values);
 
 }  // namespace kavrel

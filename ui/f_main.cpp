@@ -11,6 +11,7 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QScreen>
+#include <QShowEvent>
 #include <QStatusBar>
 #include <QStyle>
 #include <QTabWidget>
@@ -18,6 +19,7 @@
 #include <QToolBar>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <climits>
 #include <exception>
 #include <filesystem>
 
@@ -34,9 +36,11 @@
 #include "desktop/qt_text.h"
 #include "desktop/shell_open.h"
 #include "desktop/tray_text_icon.h"
+#include "ui/f_settings.h"
 #include "ui/message_seam.h"
 #include "ui/page_viewer.h"
 #include "ui/palette_colors.h"
+#include "ui/placement_store.h"
 
 namespace kavrel {
 namespace {
@@ -71,6 +75,12 @@ void SetLabelText(QLabel* label, const QString& text, int width) {
     label->resize(std::max(width, label->sizeHint().width()), label->sizeHint().height());
 }
 
+// The settings dialog may hand back a number typed outside 1 to 120: 0 or less would make the
+// timer fire without a pause, and a large one would overflow the milliseconds.
+int TimerInterval(std::int32_t minutes) {
+    return static_cast<int>(std::clamp<std::int64_t>(minutes, 1, INT_MAX / 60000) * 60000);
+}
+
 std::vector<std::string> ToStrings(const QStringList& list) {
     std::vector<std::string> out;
     for (const QString& s : list) out.push_back(s.toStdString());
@@ -88,7 +98,7 @@ TfMain::TfMain(const QStringList& arguments, QWidget* parent,
     FormCreate(arguments, initGlobals);
 }
 
-TfMain::~TfMain() = default;
+TfMain::~TfMain() { fp->FormDestroy(); }
 
 void TfMain::CreateActions() {
     auto make = [this](const char* caption, const char* hint, int image, QKeySequence shortcut,
@@ -206,6 +216,8 @@ void TfMain::CreateWidgets() {
     pop1.OnWaiting = [](TNetComponent&) { QCoreApplication::processEvents(); };
     pop1.ReadTimeout = kMailReadTimeout;
 
+    fp = new TPlacementStore(this, TPlacementStore::fpPosition);
+
     resize(481, 279);
     setMinimumSize(350, 200);
 }
@@ -248,6 +260,8 @@ void TfMain::CreateMenus() {
 void TfMain::FormCreate(const QStringList& arguments, const std::function<void()>& initGlobals) {
     setWindowTitle(QString::fromUtf8(kProgramTitle));
     initGlobals();
+    fp->IniFileName = IniPath;
+    fp->Active = true;
     SetLog("Started " + FormatDateTime("m/d/yyyy h:nna/p", Now()));
     txtTray->SetText(QStringLiteral("n/a"));
     SetLabelText(labLastChecked, QStringLiteral("Last Checked: n/a"), 289);
@@ -271,7 +285,7 @@ void TfMain::ShowAtStart() {
 }
 
 void TfMain::ApplySettings() {
-    Timer1->setInterval(Settings.CheckInterval * 60000);
+    Timer1->setInterval(TimerInterval(Settings.CheckInterval));
     const std::string& program = Settings.MailProgram;
     std::error_code ec;
     actExternalMail->setEnabled(!Trim(program).empty() &&
@@ -283,11 +297,22 @@ void TfMain::ApplySettings() {
 }
 
 void TfMain::actSettingsExecute() {
-    // The settings dialog comes with its own change; until then the command only restarts
-    // the countdown around the settings as they are.
-    Timer1->stop();
-    ApplySettings();
-    Timer1->start();
+    // Restarting the timer makes the next check come one full interval after the dialog.
+    const auto apply = [this] {
+        Timer1->stop();
+        ApplySettings();
+        Timer1->start();
+    };
+    bool ran = false;
+    try {
+        ran = RunSettingsDialog(this);
+    } catch (const std::exception&) {
+        // A refused start-at-login entry comes after the values were saved: they take effect
+        // before the error is shown.
+        apply();
+        throw;
+    }
+    if (ran) apply();
 }
 
 void TfMain::actCheckExecute() { CheckMail(); }
@@ -380,14 +405,19 @@ void TfMain::SetLog(const std::string& text) {
 
 void TfMain::AppendLog(const std::string& piece) { SetLog(log_ + piece); }
 
-void TfMain::hideEvent(QHideEvent* event) {
-    QMainWindow::hideEvent(event);
-    if (!event->spontaneous()) FormHide();
+void TfMain::showEvent(QShowEvent* event) {
+    // Without a saved place the window opens in the middle of the screen.
+    if (!event->spontaneous()) CentreOnScreen(*this);
+    QMainWindow::showEvent(event);
 }
 
-void TfMain::FormHide() {
-    // Saving the window's placement comes with its own change.
+void TfMain::hideEvent(QHideEvent* event) {
+    QMainWindow::hideEvent(event);
+    if (!event->spontaneous()) Guarded(&TfMain::FormHide);
 }
+
+// Also covers closing: the window is hidden after every close it accepts.
+void TfMain::FormHide() { fp->SavePlacement(); }
 
 void TfMain::Guarded(void (TfMain::*command)()) {
     try {

@@ -25,6 +25,7 @@ class QWidget;
 namespace kavrel {
 
 class TPageViewer;
+class TPlacementStore;
 class TTrayTextIcon;
 
 // The main window: the status labels, the "Pop Status" log, the "Messages" page, the tray
@@ -101,6 +102,7 @@ class TfMain : public QMainWindow, public TSummaryView, public TMailWatchView {
     QMenu* PopupMenu1;
     QTimer* Timer1;
     TTrayTextIcon* txtTray;
+    TPlacementStore* fp;
 
     QAction* actExit;
     QAction* actHide;
@@ -115,6 +117,7 @@ class TfMain : public QMainWindow, public TSummaryView, public TMailWatchView {
     TSoundPlayer mpSound;
 
   protected:
+    void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
 
   private:
