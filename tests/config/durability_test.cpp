@@ -1,8 +1,8 @@
 // A save cut short by a kill or a full disk must leave a settings file that holds the old
 // values or the new ones, whole.
 #include <gtest/gtest.h>
-#include <signal.h>
 #include <sched.h>
+#include <signal.h>
 #include <sys/mount.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -49,10 +49,9 @@ int PlacementHeld(const std::string& ini) {
     const TPlacementSection section(ini, "TfMain");
     for (int variant : {0, 1}) {
         const TPlacementRecord want = PlacementVariant(variant);
-        const std::string pos = std::to_string(want.NormPos.Left) + "," +
-                                std::to_string(want.NormPos.Top) + "," +
-                                std::to_string(want.NormPos.Right) + "," +
-                                std::to_string(want.NormPos.Bottom);
+        const std::string pos =
+            std::to_string(want.NormPos.Left) + "," + std::to_string(want.NormPos.Top) + "," +
+            std::to_string(want.NormPos.Right) + "," + std::to_string(want.NormPos.Bottom);
         if (section.Text("NormPos") == pos && section.Text("NormPos(1024x768)") == pos &&
             section.Integer("ShowCmd", -1) == want.ShowCmd) {
             return variant;
