@@ -34,6 +34,8 @@
 #include "ui/message_seam.h"
 #include "ui/page_viewer.h"
 #include "ui/palette_colors.h"
+#include "update/update_check.h"
+#include "update/update_hosts.h"
 
 namespace kavrel {
 namespace {
@@ -202,6 +204,21 @@ void TfMain::CreateWidgets() {
     // A server that stops answering half-way fails the call instead of holding the window.
     pop1.ReadTimeout = 60000;
 
+    http1.MaxLineAction = TMaxLineAction::maException;
+    http1.AllowCookies = true;
+    http1.ReadTimeout = 60000;
+    // A download address on another host makes its own connect; it waits no longer than the
+    // update check's own connects do.
+    http1.ConnectTimeout = 10000;
+    http1.OnWork = [this](TNetComponent& sender, TWorkMode mode, std::int32_t count) {
+        http1Work(sender, mode, count);
+    };
+    InstallerStarter = [](const std::string& path) { OpenWithShell(path); };
+    ProgramCloser = [this] {
+        close();
+        QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+    };
+
     resize(481, 279);
     setMinimumSize(350, 200);
 }
@@ -244,6 +261,7 @@ void TfMain::CreateMenus() {
 void TfMain::FormCreate(const QStringList& arguments, const std::function<void()>& initGlobals) {
     setWindowTitle(QString::fromUtf8(kProgramTitle));
     initGlobals();
+    LoadUpdateHosts(IniPath);
     SetLog("Started " + FormatDateTime("m/d/yyyy h:nna/p", Now()));
     txtTray->SetText(QStringLiteral("n/a"));
     SetLabelText(labLastChecked, QStringLiteral("Last Checked: n/a"), 289);
@@ -302,8 +320,42 @@ void TfMain::actAboutExecute() { kavrel::actAboutExecute(this); }
 
 void TfMain::actUpdateExecute() {
     if (Busy) return;
-    // The update check comes with its own change.
+    UpdateExecute(http1, *this, Busy);
 }
+
+void TfMain::http1Work(TNetComponent&, TWorkMode, std::int32_t AWorkCount) {
+    UpdateWork(*this, AWorkCount);
+}
+
+void TfMain::BeginWaitCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
+void TfMain::EndWaitCursor() { QGuiApplication::restoreOverrideCursor(); }
+
+void TfMain::SetProgressVisible(bool visible) {
+    pbProgress->setVisible(visible);
+    labProgress->setVisible(visible);
+}
+
+void TfMain::SetProgressLabel(const std::string& text) { labProgress->setText(ToQString(text)); }
+void TfMain::SetProgressMax(int maximum) { pbProgress->setMaximum(maximum); }
+
+void TfMain::SetProgressPosition(int position) {
+    // The bar ignores a value beyond its end; a download larger than announced shows full.
+    pbProgress->setValue(std::min(position, pbProgress->maximum()));
+    pbProgress->repaint();
+}
+
+void TfMain::ProcessEvents() { QCoreApplication::processEvents(); }
+
+void TfMain::ShowInformation(const std::string& caption, const std::string& text) {
+    ShowMessage(this, ToQString(caption), ToQString(text));
+}
+
+bool TfMain::AskYesNo(const std::string& caption, const std::string& text) {
+    return kavrel::AskYesNo(this, ToQString(caption), ToQString(text));
+}
+
+void TfMain::StartInstaller(const std::string& path) { InstallerStarter(path); }
+void TfMain::CloseProgram() { ProgramCloser(); }
 
 void TfMain::html1HotSpotClick(TPageViewer*, const std::string& SRC, bool& Handled) {
     // Deleting a message comes with the check cycle; a link of ours is already ours to handle.

@@ -8,7 +8,9 @@
 
 #include "config/u_globals.h"
 #include "core/summary.h"
+#include "net/http_client.h"
 #include "net/pop3.h"
+#include "update/update_view.h"
 
 class QAction;
 class QLabel;
@@ -28,7 +30,7 @@ class TTrayTextIcon;
 // The main window: the status labels, the "Pop Status" log, the "Messages" page, the tray
 // icon, the check timer and the commands. Busy keeps a check, a deletion and an update check
 // from overlapping while the event loop runs inside them.
-class TfMain : public QMainWindow, public TSummaryView {
+class TfMain : public QMainWindow, public TSummaryView, public TUpdateView {
     Q_OBJECT
 
   public:
@@ -47,7 +49,7 @@ class TfMain : public QMainWindow, public TSummaryView {
     void BuildMessagePage();
     // Replaces the log, or adds a piece to its end ("\r\n" starts a new line).
     void SetLog(const std::string& text);
-    void AppendLog(const std::string& piece);
+    void AppendLog(const std::string& piece) override;
     const std::string& LogText() const { return log_; }
 
     // Shows the window as the start asks: normal, or only the tray icon with "-TRAY".
@@ -60,6 +62,7 @@ class TfMain : public QMainWindow, public TSummaryView {
     void actUpdateExecute();
     void html1HotSpotClick(TPageViewer* Sender, const std::string& SRC, bool& Handled);
     void Timer1Timer();
+    void http1Work(TNetComponent& Sender, TWorkMode AWorkMode, std::int32_t AWorkCount);
 
     // The summary's places.
     void SetTrayHint(const std::string& hint) override;
@@ -92,6 +95,23 @@ class TfMain : public QMainWindow, public TSummaryView {
     QAction* actUpdate;
 
     TPOP3 pop1;
+    THTTPClient http1;
+
+    // The update check's view of the window.
+    void BeginWaitCursor() override;
+    void EndWaitCursor() override;
+    void SetProgressVisible(bool visible) override;
+    void SetProgressLabel(const std::string& text) override;
+    void SetProgressMax(int maximum) override;
+    void SetProgressPosition(int position) override;
+    void ProcessEvents() override;
+    void ShowInformation(const std::string& caption, const std::string& text) override;
+    bool AskYesNo(const std::string& caption, const std::string& text) override;
+    void StartInstaller(const std::string& path) override;
+    void CloseProgram() override;
+    // What starting the installer and ending the program do; tests put recorders here.
+    std::function<void(const std::string&)> InstallerStarter;
+    std::function<void()> ProgramCloser;
 
   protected:
     void hideEvent(QHideEvent* event) override;

@@ -6,16 +6,25 @@
 namespace kavrel {
 namespace {
 
+// Texts break lines with CR LF or a CR alone; the box breaks them at LF only.
+QString ShownText(const QString& text) {
+    QString shown = text;
+    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    return shown;
+}
+
 bool ShowBox(QWidget* parent, const TMessageRequest& r) {
+    const QString text = ShownText(r.Text);
     switch (r.Kind) {
         case TMessageKind::Question:
-            return QMessageBox::question(parent, r.Title, r.Text,
+            return QMessageBox::question(parent, r.Title, text,
                                          QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
         case TMessageKind::Error:
-            QMessageBox::critical(parent, r.Title, r.Text);
+            QMessageBox::critical(parent, r.Title, text);
             return true;
         case TMessageKind::Information:
-            QMessageBox::information(parent, r.Title, r.Text);
+            QMessageBox::information(parent, r.Title, text);
             return true;
     }
     return false;
@@ -39,6 +48,10 @@ TScopedMessageResponder::~TScopedMessageResponder() { Responder() = std::move(pr
 
 void ShowMessage(QWidget* parent, const QString& text) {
     Responder()(parent, {TMessageKind::Information, Title(), text});
+}
+
+void ShowMessage(QWidget* parent, const QString& title, const QString& text) {
+    Responder()(parent, {TMessageKind::Information, title, text});
 }
 
 void ShowError(QWidget* parent, const QString& text) {
