@@ -15,8 +15,14 @@ void TMemoryStream::SetSize(std::int64_t size) {
 
 void TMemoryStream::Write(const char* bytes, std::size_t count) {
     const auto at = static_cast<std::size_t>(position_);
-    if (Data.size() < at + count) Data.resize(at + count);
-    Data.replace(at, count, bytes, count);
+    // A download only ever appends; filling the new room with zeros first would write every
+    // byte twice.
+    if (at == Data.size()) {
+        Data.append(bytes, count);
+    } else {
+        if (Data.size() < at + count) Data.resize(at + count);
+        Data.replace(at, count, bytes, count);
+    }
     position_ += static_cast<std::int64_t>(count);
 }
 
