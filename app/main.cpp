@@ -1,11 +1,19 @@
 #include <QApplication>
+#include <iostream>
+#include <string>
+#include <vector>
 
+#include "app/command_line.h"
 #include "app/single_instance.h"
+#include "config/u_globals.h"
+#include "core/command_line_check.h"
 #include "desktop/f_about.h"
 #include "desktop/tray_text_icon.h"
 #include "ui/f_main.h"
 
-int main(int argc, char** argv) {
+namespace {
+
+int RunWindow(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("kavrel"));
     QApplication::setApplicationDisplayName(QString::fromUtf8(kavrel::kProgramTitle));
@@ -20,4 +28,27 @@ int main(int argc, char** argv) {
                      [&fMain] { fMain.txtTray->ShowMainWindow(); });
     fMain.ShowAtStart();
     return QApplication::exec();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::vector<std::string> arguments(argv + (argc > 0 ? 1 : 0), argv + argc);
+    const kavrel::TCommandLine line = kavrel::ParseCommandLine(arguments);
+    switch (line.Mode) {
+        case kavrel::TRunMode::Window:
+            return RunWindow(argc, argv);
+        case kavrel::TRunMode::Check:
+            // No display, no single-instance lock: this runs over SSH, in a console and
+            // beside a running window.
+            kavrel::InitGlobals();
+            return kavrel::RunCommandLineCheck(line.Check, std::cout);
+        case kavrel::TRunMode::Help:
+            std::cout << kavrel::kUsage;
+            return 0;
+        case kavrel::TRunMode::Invalid:
+            std::cerr << "kavrel: " << line.Error << "\n" << kavrel::kUsage;
+            return 2;
+    }
+    return 2;
 }

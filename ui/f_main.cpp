@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QHideEvent>
 #include <QLabel>
 #include <QMenu>
@@ -24,7 +25,9 @@
 #include "base/integer.h"
 #include "base/strings.h"
 #include "config/u_globals.h"
+#include "core/check_cycle.h"
 #include "core/delete_link.h"
+#include "core/message_deletion.h"
 #include "core/message_page.h"
 #include "core/start_arguments.h"
 #include "desktop/f_about.h"
@@ -201,8 +204,7 @@ void TfMain::CreateWidgets() {
     pop1.OnWork = [](TNetComponent&, TWorkMode, std::int32_t) {
         QCoreApplication::processEvents();
     };
-    // A server that stops answering half-way fails the call instead of holding the window.
-    pop1.ReadTimeout = 60000;
+    pop1.ReadTimeout = kMailReadTimeout;
 
     http1.MaxLineAction = TMaxLineAction::maException;
     http1.AllowCookies = true;
@@ -213,7 +215,7 @@ void TfMain::CreateWidgets() {
     http1.OnWork = [this](TNetComponent& sender, TWorkMode mode, std::int32_t count) {
         http1Work(sender, mode, count);
     };
-    InstallerStarter = [](const std::string& path) { OpenWithShell(path); };
+    InstallerStarter = [](const std::string& path) { kavrel::OpenWithShell(path); };
     ProgramCloser = [this] {
         close();
         QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
@@ -304,12 +306,15 @@ void TfMain::actSettingsExecute() {
     Timer1->start();
 }
 
-void TfMain::actCheckExecute() {
-    if (Busy) return;
-    // The check cycle comes with its own change.
-}
+void TfMain::actCheckExecute() { CheckMail(); }
 
-void TfMain::Timer1Timer() { actCheckExecute(); }
+void TfMain::Timer1Timer() { CheckMail(); }
+
+void TfMain::CheckMail() { kavrel::CheckMail(pop1, Busy, *this); }
+
+void TfMain::DeleteMessage(std::int32_t position) {
+    kavrel::DeleteMessage(position, pop1, Busy, *this);
+}
 
 void TfMain::actExternalMailExecute() {
     ExternalMailExecute(Settings.MailProgram,
@@ -327,39 +332,20 @@ void TfMain::http1Work(TNetComponent&, TWorkMode, std::int32_t AWorkCount) {
     UpdateWork(*this, AWorkCount);
 }
 
-void TfMain::BeginWaitCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
-void TfMain::EndWaitCursor() { QGuiApplication::restoreOverrideCursor(); }
-
 void TfMain::SetProgressVisible(bool visible) {
     pbProgress->setVisible(visible);
     labProgress->setVisible(visible);
 }
 
-void TfMain::SetProgressLabel(const std::string& text) { labProgress->setText(ToQString(text)); }
-void TfMain::SetProgressMax(int maximum) { pbProgress->setMaximum(maximum); }
-
-void TfMain::SetProgressPosition(int position) {
-    // The bar ignores a value beyond its end; a download larger than announced shows full.
-    pbProgress->setValue(std::min(position, pbProgress->maximum()));
-    pbProgress->repaint();
-}
-
-void TfMain::ProcessEvents() { QCoreApplication::processEvents(); }
-
 void TfMain::ShowInformation(const std::string& caption, const std::string& text) {
     ShowMessage(this, ToQString(caption), ToQString(text));
-}
-
-bool TfMain::AskYesNo(const std::string& caption, const std::string& text) {
-    return kavrel::AskYesNo(this, ToQString(caption), ToQString(text));
 }
 
 void TfMain::StartInstaller(const std::string& path) { InstallerStarter(path); }
 void TfMain::CloseProgram() { ProgramCloser(); }
 
 void TfMain::html1HotSpotClick(TPageViewer*, const std::string& SRC, bool& Handled) {
-    // Deleting a message comes with the check cycle; a link of ours is already ours to handle.
-    Handled = ActOnDeleteLink(SRC, [](std::int32_t) {});
+    Handled = ActOnDeleteLink(SRC, [this](std::int32_t row) { DeleteMessage(row); });
 }
 
 void TfMain::UpdateSummary() { kavrel::UpdateSummary(*this); }
@@ -375,6 +361,43 @@ void TfMain::SetMessagesCaption(const std::string& caption) {
     SetLabelText(labMessages, ToQString(caption), 145);
 }
 void TfMain::SetTrayText(const std::string& text) { txtTray->SetText(ToQString(text)); }
+
+void TfMain::BeginWaitCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
+void TfMain::EndWaitCursor() { QGuiApplication::restoreOverrideCursor(); }
+
+void TfMain::ShowProgress() {
+    pbProgress->show();
+    labProgress->show();
+}
+
+void TfMain::HideProgress() {
+    pbProgress->hide();
+    labProgress->hide();
+    pbProgress->setValue(0);
+    labProgress->clear();
+}
+
+void TfMain::SetProgressLabel(const std::string& text) { labProgress->setText(ToQString(text)); }
+void TfMain::SetProgressMax(int maximum) { pbProgress->setMaximum(maximum); }
+
+void TfMain::SetProgressPosition(int position) {
+    // The bar ignores a value beyond its end; a download larger than announced shows full.
+    pbProgress->setValue(std::min(position, pbProgress->maximum()));
+    pbProgress->repaint();
+}
+
+void TfMain::SetLastChecked(const std::string& caption) {
+    SetLabelText(labLastChecked, ToQString(caption), 289);
+}
+
+void TfMain::ProcessEvents() { QCoreApplication::processEvents(); }
+void TfMain::OpenWithShell(const std::string& target) { kavrel::OpenWithShell(target); }
+void TfMain::PlayNewMailSound(const std::string& path) { kavrel::PlayNewMailSound(mpSound, path); }
+void TfMain::ShowMainWindow() { txtTray->ShowMainWindow(); }
+
+bool TfMain::AskYesNo(const std::string& caption, const std::string& text) {
+    return kavrel::AskYesNo(this, ToQString(caption), ToQString(text));
+}
 
 void TfMain::SetLog(const std::string& text) {
     log_ = text;

@@ -7,7 +7,9 @@
 #include <string>
 
 #include "config/u_globals.h"
+#include "core/mail_watch_view.h"
 #include "core/summary.h"
+#include "desktop/sound_player.h"
 #include "net/http_client.h"
 #include "net/pop3.h"
 #include "update/update_view.h"
@@ -30,7 +32,7 @@ class TTrayTextIcon;
 // The main window: the status labels, the "Pop Status" log, the "Messages" page, the tray
 // icon, the check timer and the commands. Busy keeps a check, a deletion and an update check
 // from overlapping while the event loop runs inside them.
-class TfMain : public QMainWindow, public TSummaryView, public TUpdateView {
+class TfMain : public QMainWindow, public TSummaryView, public TMailWatchView, public TUpdateView {
     Q_OBJECT
 
   public:
@@ -45,10 +47,13 @@ class TfMain : public QMainWindow, public TSummaryView, public TUpdateView {
     bool StartInTray() const { return startInTray_; }
 
     void ApplySettings();
-    void UpdateSummary();
-    void BuildMessagePage();
+    void CheckMail();
+    // position counts from 1 in MailList, as the page's links do.
+    void DeleteMessage(std::int32_t position);
+    void UpdateSummary() override;
+    void BuildMessagePage() override;
     // Replaces the log, or adds a piece to its end ("\r\n" starts a new line).
-    void SetLog(const std::string& text);
+    void SetLog(const std::string& text) override;
     void AppendLog(const std::string& piece) override;
     const std::string& LogText() const { return log_; }
 
@@ -68,6 +73,21 @@ class TfMain : public QMainWindow, public TSummaryView, public TUpdateView {
     void SetTrayHint(const std::string& hint) override;
     void SetMessagesCaption(const std::string& caption) override;
     void SetTrayText(const std::string& text) override;
+
+    // What the check, the deletion and the update check do in the window.
+    void BeginWaitCursor() override;
+    void EndWaitCursor() override;
+    void ShowProgress() override;
+    void HideProgress() override;
+    void SetProgressLabel(const std::string& text) override;
+    void SetProgressMax(int maximum) override;
+    void SetProgressPosition(int position) override;
+    void SetLastChecked(const std::string& caption) override;
+    void ProcessEvents() override;
+    void OpenWithShell(const std::string& target) override;
+    void PlayNewMailSound(const std::string& path) override;
+    void ShowMainWindow() override;
+    bool AskYesNo(const std::string& caption, const std::string& text) override;
 
     QWidget* Panel1;
     QLabel* labCheckInterval;
@@ -95,18 +115,12 @@ class TfMain : public QMainWindow, public TSummaryView, public TUpdateView {
     QAction* actUpdate;
 
     TPOP3 pop1;
+    TSoundPlayer mpSound;
     THTTPClient http1;
 
-    // The update check's view of the window.
-    void BeginWaitCursor() override;
-    void EndWaitCursor() override;
+    // The update check's own needs of the window.
     void SetProgressVisible(bool visible) override;
-    void SetProgressLabel(const std::string& text) override;
-    void SetProgressMax(int maximum) override;
-    void SetProgressPosition(int position) override;
-    void ProcessEvents() override;
     void ShowInformation(const std::string& caption, const std::string& text) override;
-    bool AskYesNo(const std::string& caption, const std::string& text) override;
     void StartInstaller(const std::string& path) override;
     void CloseProgram() override;
     // What starting the installer and ending the program do; tests put recorders here.

@@ -10,6 +10,7 @@
 #include "config/u_globals.h"
 #include "config/utils.h"
 #include "core/program_title.h"
+#include "net/server_address.h"
 #include "update/installer_file.h"
 #include "update/update_hosts.h"
 
@@ -124,19 +125,10 @@ std::string InstallerFileName(const std::string& fileName) {
 }
 
 void SetHTTPTarget(THTTPClient& http1, const std::string& server) {
-    const auto colon = server.rfind(':');
-    if (colon != std::string::npos) {
-        const auto port = TryStrToInt(server.substr(colon + 1));
-        const bool digits = colon + 1 < server.size() &&
-                            server.find_first_not_of("0123456789", colon + 1) == std::string::npos;
-        if (digits && port) {
-            http1.SetHost(server.substr(0, colon));
-            http1.SetPort(*port);
-            return;
-        }
-    }
-    http1.SetHost(server);
-    http1.SetPort(80);
+    // The mail accounts' "name:port" rule, with the web's standard port.
+    const TServerAddress address = ServerAddressOf(server);
+    http1.SetHost(address.Host);
+    http1.SetPort(address.Host != server ? address.Port : 80);
 }
 
 void UpdateExecute(THTTPClient& http1, TUpdateView& view, bool& Busy) {

@@ -14,37 +14,22 @@
 #include "config/u_globals.h"
 #include "desktop/tray_text_icon.h"
 #include "tests/support/temp_dir.h"
+#include "tests/ui/main_window_fixture.h"
 #include "ui/page_viewer.h"
 
 namespace kavrel {
 namespace {
 
+using test::MainWindowTest;
 using test::TTempDir;
 using test::WriteFile;
 
-// A main window over a settings file of the test's own.
-class MainWindowTest : public testing::Test {
-  protected:
-    std::unique_ptr<TfMain> Open(const std::string& ini, const QStringList& args = {}) {
-        WriteFile(dir_ / "kavrel.ini", ini);
-        MailList.clear();
-        return std::make_unique<TfMain>(args, nullptr, [this] {
-            AppPath = dir_.path() + "/";
-            IniPath = dir_ / "kavrel.ini";
-            Settings = PW_SETTINGS_TYPE{};
-            LoadSettings();
-        });
-    }
-
-    // Every caption of the menus, the tool bar and the tray menu that show an action.
-    static std::vector<QString> Captions(const QList<QAction*>& actions) {
-        std::vector<QString> out;
-        for (const QAction* a : actions) out.push_back(a->isSeparator() ? "-" : a->text());
-        return out;
-    }
-
-    TTempDir dir_;
-};
+// Every caption of the menus, the tool bar and the tray menu that show an action.
+std::vector<QString> Captions(const QList<QAction*>& actions) {
+    std::vector<QString> out;
+    for (const QAction* a : actions) out.push_back(a->isSeparator() ? "-" : a->text());
+    return out;
+}
 
 TEST_F(MainWindowTest, StartUpState) {
     const auto w = Open("");

@@ -1,0 +1,203 @@
+#include "core/check_cycle.h"
+
+#include <exception>
+#include <filesystem>
+#include <vector>
+
+#include "base/date_time.h"
+#include "base/strings.h"
+#include "config/u_globals.h"
+#include "core/mail_list.h"
+#include "core/mail_lookup.h"
+#include "net/mail_message.h"
+#include "net/server_address.h"
+
+namespace kavrel {
+namespace {
+
+constexpr int kConnectTimeout = 10000;
+
+// Holds busy, the hourglass and the progress widgets for one check, and gives all three back
+// on every way out.
+class TCheckGuard {
+  public:
+    TCheckGuard(bool& busy, TMailWatchView& view) : busy_(busy), view_(view) {
+        busy_ = true;
+        view_.BeginWaitCursor();
+        view_.ShowProgress();
+    }
+    ~TCheckGuard() {
+        view_.HideProgress();
+        busy_ = false;
+        view_.EndWaitCursor();
+    }
+    TCheckGuard(const TCheckGuard&) = delete;
+    TCheckGuard& operator=(const TCheckGuard&) = delete;
+
+  private:
+    bool& busy_;
+    TMailWatchView& view_;
+};
+
+bool FileExists(const std::string& path) {
+    std::error_code ec;
+    return std::filesystem::is_regular_file(path, ec);
+}
+
+const std::string& LineAt(const std::vector<std::string>& lines, std::int32_t r) {
+    if (r < 1 || std::size_t(r) > lines.size()) {
+        throw EStringListError("List index out of bounds (" + std::to_string(r - 1) + ")");
+    }
+    return lines[std::size_t(r) - 1];
+}
+
+bool SlotEnabled(int slot) {
+    return Settings.Active[slot] && !Trim(Settings.Server[slot]).empty() &&
+           !Trim(Settings.Account[slot]).empty();
+}
+
+// Looks message r up and, when it is not tracked yet, adds it. Filling goes field by field
+// in a fixed order, so a failure half-way leaves the entry as far as it got.
+void TrackMessage(const std::vector<std::string>& listing, std::int32_t r, int slot,
+                  const std::string& mailBox, TPOP3& pop, const TMailMessage& msg,
+                  TMailLookup& lookup, bool& newMail) {
+    // The scan reads line r only when there is an entry to compare it with.
+    if (!MailList.empty() && lookup.Find(UidFromUidlLine(LineAt(listing, r)), slot) != nullptr) {
+        return;
+    }
+    newMail = true;
+    PW_MAIL& m = AppendMail(MailList);
+    m.Removed = false;
+    m.Seen = true;
+    m.AccountIndex = slot;
+    m.MsgNumber = r;
+    m.UID = UidFromUidlLine(LineAt(listing, r));
+    lookup.AddLast();
+    m.FoundAt = FormatDateTime("h:mma/p", Now());
+    m.SentAt = FormatDateTime("m/d/yyyy h:mma/p", msg.Date);
+    m.MailBox = mailBox;
+    m.FromAddress = msg.From.Address;
+    m.Size = pop.GetMessageSize(r);
+    m.Subject = msg.Subject;
+}
+
+// One enabled slot; false when the account could not be logged in to, listed or counted.
+bool CheckAccount(int slot, TPOP3& pop, TMailWatchView& view, TMailLookup& lookup,
+                  bool& newMail) {
+    std::vector<std::string> listing;
+    const std::string host = Settings.Server[slot];
+    const std::string login = Settings.Account[slot];
+    SetServer(pop, host);
+    pop.Username = login;
+    pop.Password = Settings.Password[slot];
+    const std::string mailBox = host + "->" + login;
+    view.AppendLog("\r\nChecking " + mailBox);
+    view.SetProgressLabel("Checking " + mailBox);
+
+    bool reached = true;
+    std::int32_t n = 0;
+    try {
+        pop.Connect(kConnectTimeout);
+        pop.ListUids(listing);
+        n = pop.GetMessageCount();
+        view.AppendLog(" ... " + std::to_string(n) + " messages waiting.");
+        view.SetProgressMax(n);
+    } catch (const std::exception& e) {
+        view.AppendLog(std::string(" ... ERROR: ") + e.what());
+        n = 0;
+        reached = false;
+    }
+
+    for (std::int32_t r = 1; r <= n; ++r) {
+        view.SetProgressPosition(r);
+        try {
+            view.ProcessEvents();
+            TMailMessage msg;
+            pop.FetchHeader(r, msg);
+            view.ProcessEvents();
+            TrackMessage(listing, r, slot, mailBox, pop, msg, lookup, newMail);
+        } catch (const std::exception& e) {
+            view.AppendLog("\r\nERROR retrieving message header #" + std::to_string(r) + "\r\n" +
+                           e.what());
+            break;
+        }
+    }
+
+    // QUIT could not be sent: the connection is closed all the same, and the next slot goes
+    // on. The account's line says why.
+    if (pop.IsConnected()) {
+        try {
+            pop.Disconnect();
+        } catch (const std::exception& e) {
+            view.AppendLog(std::string(" ... ERROR: ") + e.what());
+        }
+    }
+    return reached;
+}
+
+void ReactToNewMail(bool newMail, TMailWatchView& view) {
+    const std::string& program = Settings.MailProgram;
+    if (!Trim(program).empty()) {
+        if (FileExists(program)) {
+            if (Settings.LaunchOnNewMail && newMail) view.OpenWithShell(program);
+        } else {
+            view.AppendLog("\r\nERROR external mail program \"" + program +
+                           "\" cannot be found. Please re-configure it.");
+        }
+    }
+
+    const std::string& wave = Settings.NewMailWave;
+    if (newMail && !wave.empty()) {
+        if (FileExists(wave)) {
+            try {
+                view.PlayNewMailSound(wave);
+            } catch (const std::exception& e) {
+                view.AppendLog("\r\nERROR unable to play sound file \"" + wave + "\"\r\n" +
+                               e.what());
+            }
+        } else {
+            view.AppendLog("\r\nERROR cannot find sound file \"" + wave +
+                           "\". Please re-configure it.");
+        }
+    }
+
+    if (Settings.ShowOnNewMail && newMail) view.ShowMainWindow();
+}
+
+}  // namespace
+
+std::string UidFromUidlLine(const std::string& line) {
+    const auto blank = line.find(' ');
+    if (blank == std::string::npos || blank + 1 == line.size()) return line;
+    return line.substr(blank + 1);
+}
+
+TCheckResult CheckMail(TPOP3& pop, bool& busy, TMailWatchView& view) {
+    TCheckResult result;
+    if (busy) return result;
+    result.Ran = true;
+    TCheckGuard guard(busy, view);
+
+    view.SetLog("Checking accounts " + FormatDateTime("h:nna/p m/d/yyyy", Now()));
+    bool newMail = false;
+    ClearSeen(MailList);
+    TMailLookup lookup(MailList);
+
+    for (int slot = 1; slot <= kAccountCount; ++slot) {
+        if (!SlotEnabled(slot)) continue;
+        ++result.Accounts;
+        if (!CheckAccount(slot, pop, view, lookup, newMail)) ++result.FailedAccounts;
+    }
+
+    MarkUnseenRemoved(MailList);
+    view.SetLastChecked("Last Checked: " + FormatDateTime("h:nna/p m/d/yyyy", Now()));
+    view.UpdateSummary();
+    view.BuildMessagePage();
+    view.ProcessEvents();
+
+    ReactToNewMail(newMail, view);
+    result.NewMail = newMail;
+    return result;
+}
+
+}  // namespace kavrel

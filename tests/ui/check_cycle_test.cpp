@@ -1,0 +1,438 @@
+// The mail check and the deletion through the real main window, against scripted servers.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <QAction>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QProgressBar>
+#include <QTest>
+#include <QTimer>
+#include <chrono>
+#include <regex>
+
+#include "desktop/tray_text_icon.h"
+#include "tests/support/pop3_script.h"
+#include "tests/support/pulse_server.h"
+#include "tests/ui/main_window_fixture.h"
+#include "ui/message_seam.h"
+#include "ui/page_viewer.h"
+
+namespace kavrel {
+namespace {
+
+using namespace kavrel::test;
+
+const std::vector<TScriptMessage> kTwo = {{"u1", "Hello", 1200}, {"u2", "World", 3400}};
+const std::vector<TScriptMessage> kThree = {
+    {"u1", "One", 100}, {"u2", "Two", 200}, {"u3", "Three", 300}};
+
+std::string Host(const TScriptServer& server) {
+    return "127.0.0.1:" + std::to_string(server.Port());
+}
+
+class CheckCycleTest : public MainWindowTest {
+  protected:
+    void SetUp() override { window = Open(""); }
+
+    void Account(int slot, const TScriptServer& server, const std::string& user = "ann") {
+        Settings.Active[slot] = true;
+        Settings.Server[slot] = Host(server);
+        Settings.Account[slot] = user;
+        Settings.Password[slot] = "secret";
+    }
+
+    // The log with the time of its first line taken out.
+    std::string Log() const {
+        std::string log = window->LogText();
+        const std::string start = "Checking accounts ";
+        EXPECT_EQ(log.rfind(start, 0), 0u) << log;
+        const auto end = log.find("\r\n");
+        return "Checking accounts T" + (end == std::string::npos ? "" : log.substr(end));
+    }
+
+    // What every way out of a check or a deletion leaves behind.
+    void ExpectIdle() const {
+        EXPECT_FALSE(window->Busy);
+        EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+        EXPECT_TRUE(window->pbProgress->isHidden());
+        EXPECT_TRUE(window->labProgress->isHidden());
+        EXPECT_EQ(window->pbProgress->value(), 0);
+        EXPECT_TRUE(window->labProgress->text().isEmpty());
+    }
+
+    std::vector<std::string> Uids() const {
+        std::vector<std::string> out;
+        for (const PW_MAIL& m : MailList) out.push_back(m.UID);
+        std::sort(out.begin(), out.end());
+        return out;
+    }
+
+    bool PageShows(const QString& word) const {
+        for (const auto& box : window->html1->TextBoxes()) {
+            if (box.text == word) return true;
+        }
+        return false;
+    }
+
+    std::unique_ptr<TfMain> window;
+};
+
+TEST_F(CheckCycleTest, FirstCycleFindsAllNewAndTheSecondNothing) {
+    const std::string started = dir_ / "started";
+    const std::string mailer = dir_ / "mailer";
+    WriteFile(mailer, "#!/bin/sh\necho started >> '" + started + "'\n");
+    ::chmod(mailer.c_str(), 0755);
+    TScriptServer server(CheckSession(kTwo, All(2)) + TScript{Accept()} +
+                         CheckSession(kTwo, {}));
+    Account(1, server);
+    Settings.MailProgram = mailer;
+    Settings.LaunchOnNewMail = true;
+    Settings.ShowOnNewMail = true;
+    ASSERT_FALSE(window->isVisible());
+
+    window->actCheck->trigger();
+    const std::string line = "\r\nChecking " + Host(server) + "->ann ... 2 messages waiting.";
+    EXPECT_EQ(Log(), "Checking accounts T" + line);
+    ASSERT_EQ(MailList.size(), 2u);
+    const PW_MAIL& first = MailList[0].UID == "u1" ? MailList[0] : MailList[1];
+    EXPECT_TRUE(first.Seen);
+    EXPECT_FALSE(first.Removed);
+    EXPECT_EQ(first.AccountIndex, 1);
+    EXPECT_EQ(first.MsgNumber, 1);
+    EXPECT_TRUE(std::regex_match(first.FoundAt, std::regex("[0-9]{1,2}:[0-9]{2}[ap]")))
+        << first.FoundAt;
+    EXPECT_EQ(first.SentAt, "11/15/1994 8:12a");
+    EXPECT_EQ(first.MailBox, Host(server) + "->ann");
+    EXPECT_EQ(first.FromAddress, "u1@example.org");
+    EXPECT_EQ(first.Size, 1200);
+    EXPECT_EQ(first.Subject, "Hello");
+    EXPECT_EQ(window->labMessages->text(), "2 messages waiting");
+    EXPECT_EQ(window->txtTray->Text(), "2");
+    EXPECT_EQ(window->txtTray->Hint(), "2 emails waiting");
+    EXPECT_TRUE(window->labLastChecked->text().startsWith("Last Checked: "));
+    EXPECT_NE(window->labLastChecked->text(), "Last Checked: n/a");
+    EXPECT_TRUE(PageShows("Hello") && PageShows("World"));
+    EXPECT_TRUE(window->isVisible()) << "new mail brings the window back";
+    EXPECT_TRUE(QTest::qWaitFor([&] { return ReadFile(started) == "started\n"; }, 5000));
+    ExpectIdle();
+
+    // The second cycle knows both: no sizes asked, nothing launched, nothing shown.
+    for (PW_MAIL& m : MailList) m.FoundAt = "kept";
+    window->hide();
+    window->Timer1Timer();
+    EXPECT_EQ(Log(), "Checking accounts T" + line);
+    EXPECT_EQ(Uids(), (std::vector<std::string>{"u1", "u2"}));
+    for (const PW_MAIL& m : MailList) EXPECT_EQ(m.FoundAt, "kept");
+    EXPECT_FALSE(window->isVisible());
+    QTest::qWait(300);
+    EXPECT_EQ(ReadFile(started), "started\n") << "the mail program starts only for new mail";
+    EXPECT_TRUE(server.Finish()) << server.Report();
+    ExpectIdle();
+}
+
+TEST_F(CheckCycleTest, FailedAndVanishedMessagesAreDropped) {
+    // Cycle 2: the header of message 2 fails, so message 3 is not looked at. Cycle 3: both are
+    // new again. Cycle 4: u2 has gone from the server.
+    const std::vector<TScriptMessage> afterOneWent = {kThree[0], kThree[2]};
+    TScriptServer server(CheckSession(kThree, All(3)) + TScript{Accept()} + LogIn() +
+                         Uidl(kThree) + Stat(3) + Top(1, kThree[0]) +
+                         TScript{Expect("TOP 2 0"), SendLine("-ERR no such message")} + Quit() +
+                         TScript{Accept()} + CheckSession(kThree, {2, 3}) + TScript{Accept()} +
+                         CheckSession(afterOneWent, {}));
+    Account(1, server);
+
+    window->CheckMail();
+    EXPECT_EQ(Uids(), (std::vector<std::string>{"u1", "u2", "u3"}));
+    window->CheckMail();
+    EXPECT_EQ(Log(), "Checking accounts T\r\nChecking " + Host(server) +
+                         "->ann ... 3 messages waiting.\r\nERROR retrieving message header "
+                         "#2\r\n no such message\r\n");
+    EXPECT_EQ(Uids(), (std::vector<std::string>{"u1"}));
+    EXPECT_EQ(window->labMessages->text(), "1 messages waiting");
+    ExpectIdle();
+
+    window->CheckMail();
+    EXPECT_EQ(Uids(), (std::vector<std::string>{"u1", "u2", "u3"}));
+    window->CheckMail();
+    EXPECT_EQ(Uids(), (std::vector<std::string>{"u1", "u3"}));
+    EXPECT_FALSE(PageShows("Two"));
+    EXPECT_TRUE(server.Finish()) << server.Report();
+}
+
+TEST_F(CheckCycleTest, AFailedAccountDoesNotStopTheNext) {
+    TScriptServer refusing({SendLine("+OK ready"), Expect("USER ann"), SendLine("+OK"),
+                            Expect("PASS secret"),
+                            SendLine("-ERR [AUTH] Authentication failed."), Expect("QUIT"),
+                            Close()});
+    TScriptServer working(CheckSession({kTwo[0]}, All(1)));
+    Account(1, refusing);
+    Account(3, working, "bob");
+    // bob's login as the server above expects it
+    Settings.Account[3] = "ann";
+
+    window->CheckMail();
+    EXPECT_EQ(Log(), "Checking accounts T\r\nChecking " + Host(refusing) +
+                         "->ann ... ERROR:  [AUTH] Authentication failed.\r\n\r\nChecking " +
+                         Host(working) + "->ann ... 1 messages waiting.");
+    EXPECT_EQ(window->txtTray->Hint(), "1 (0/1) waiting");
+    EXPECT_TRUE(refusing.Finish()) << refusing.Report();
+    EXPECT_TRUE(working.Finish()) << working.Report();
+    ExpectIdle();
+}
+
+TEST_F(CheckCycleTest, ListingShorterThanTheCount) {
+    // The server refuses UIDL, so the listing is empty while STAT counts one message. With
+    // an empty list the new entry is already appended when line 1 is read.
+    TScriptServer bare(LogIn() + TScript{Expect("UIDL"), SendLine("-ERR not supported")} +
+                       Stat(1) + Top(1, kTwo[0]) + Quit());
+    Account(1, bare);
+    window->CheckMail();
+    EXPECT_EQ(Log(), "Checking accounts T\r\nChecking " + Host(bare) +
+                         "->ann ... 1 messages waiting.\r\nERROR retrieving message header "
+                         "#1\r\nList index out of bounds (0)");
+    ASSERT_EQ(MailList.size(), 1u);
+    EXPECT_EQ(MailList[0].AccountIndex, 1);
+    EXPECT_EQ(MailList[0].MsgNumber, 1);
+    EXPECT_TRUE(MailList[0].UID.empty());
+    EXPECT_TRUE(MailList[0].Subject.empty());
+    EXPECT_TRUE(bare.Finish()) << bare.Report();
+    ExpectIdle();
+
+    // With an entry to compare against, the lookup reads the line and fails first.
+    MailList.clear();
+    TScriptServer full(CheckSession({kTwo[0]}, All(1)));
+    TScriptServer bareAgain(LogIn() + TScript{Expect("UIDL"), SendLine("-ERR not supported")} +
+                            Stat(1) + Top(1, kTwo[1]) + Quit());
+    Account(1, full);
+    Account(2, bareAgain);
+    window->CheckMail();
+    EXPECT_EQ(Uids(), std::vector<std::string>{"u1"});
+    EXPECT_TRUE(full.Finish()) << full.Report();
+    EXPECT_TRUE(bareAgain.Finish()) << bareAgain.Report();
+}
+
+TEST_F(CheckCycleTest, EmptyMailboxSendsNothingAfterStatButTheLogOut) {
+    TScriptServer server(LogIn() + Uidl({}) + Stat(0) + Quit());
+    Account(1, server);
+    window->CheckMail();
+    EXPECT_EQ(Log(), "Checking accounts T\r\nChecking " + Host(server) +
+                         "->ann ... 0 messages waiting.");
+    EXPECT_EQ(window->labMessages->text(), "0 messages waiting");
+    EXPECT_TRUE(server.Finish()) << server.Report();
+    ExpectIdle();
+}
+
+TEST_F(CheckCycleTest, SkippedSlotsWriteNothing) {
+    struct {
+        const char* name;
+        bool active;
+        std::string server;
+        std::string account;
+    } const rows[] = {
+        {"switched off", false, "pop.example.org", "ann"},
+        {"server of blanks", true, "   ", "ann"},
+        {"login of control characters", true, "pop.example.org", " \t\r"},
+    };
+    for (const auto& r : rows) {
+        MailList.clear();
+        AppendMail(MailList).UID = "old";
+        Settings.Active[2] = r.active;
+        Settings.Server[2] = r.server;
+        Settings.Account[2] = r.account;
+        window->CheckMail();
+        EXPECT_EQ(Log(), "Checking accounts T") << r.name;
+        EXPECT_TRUE(MailList.empty()) << r.name << ": an entry no check saw is dropped";
+        EXPECT_EQ(window->labMessages->text(), "0 messages waiting") << r.name;
+        EXPECT_NE(window->labLastChecked->text(), "Last Checked: n/a") << r.name;
+        ExpectIdle();
+    }
+}
+
+TEST_F(CheckCycleTest, CommandsDuringACheckLeaveNoTrace) {
+    TScriptServer first(LogIn() + Uidl({kTwo[0]}) + Stat(1) +
+                        TScript{Expect("TOP 1 0"), Stall(400), SendLine("+OK"),
+                                Send(HeaderOf(kTwo[0])), SendLine(".")} +
+                        ListSize(1, kTwo[0]) + Quit());
+    TScriptServer second(CheckSession({kTwo[1]}, All(1)));
+    Account(1, first);
+
+    bool ranInside = false;
+    std::string logInside;
+    QTimer::singleShot(100, window.get(), [&] {
+        ranInside = true;
+        EXPECT_TRUE(window->Busy);
+        EXPECT_FALSE(window->pbProgress->isHidden());
+        EXPECT_EQ(window->labProgress->text().toStdString(),
+                  "Checking " + Host(first) + "->ann");
+        logInside = window->LogText();
+        window->actCheck->trigger();
+        window->Timer1Timer();
+        window->actUpdate->trigger();
+        bool handled = false;
+        window->html1HotSpotClick(window->html1, "delete?1", handled);
+        EXPECT_TRUE(handled);
+        EXPECT_EQ(window->LogText(), logInside);
+        // A slot the check has not come to yet is read as it is when the check gets there.
+        Account(2, second);
+    });
+    window->CheckMail();
+    EXPECT_TRUE(ranInside);
+    EXPECT_EQ(Log(), "Checking accounts T\r\nChecking " + Host(first) +
+                         "->ann ... 1 messages waiting.\r\nChecking " + Host(second) +
+                         "->ann ... 1 messages waiting.");
+    EXPECT_EQ(Uids(), (std::vector<std::string>{"u1", "u2"}));
+    EXPECT_TRUE(first.Finish()) << first.Report();
+    EXPECT_TRUE(second.Finish()) << second.Report();
+    ExpectIdle();
+}
+
+TEST_F(CheckCycleTest, MissingProgramAndSoundAreLogged) {
+    TScriptServer server(CheckSession(kTwo, All(2)) + TScript{Accept()} +
+                         CheckSession(kTwo, {}));
+    Account(1, server);
+    Settings.MailProgram = dir_ / "no-mailer";
+    Settings.NewMailWave = dir_ / "no-sound.wav";
+    const std::string program = "\r\nERROR external mail program \"" + Settings.MailProgram +
+                                "\" cannot be found. Please re-configure it.";
+    const std::string sound = "\r\nERROR cannot find sound file \"" + Settings.NewMailWave +
+                              "\". Please re-configure it.";
+    const std::string account =
+        "Checking accounts T\r\nChecking " + Host(server) + "->ann ... 2 messages waiting.";
+
+    window->CheckMail();
+    EXPECT_EQ(Log(), account + program + sound);
+    window->CheckMail();
+    EXPECT_EQ(Log(), account + program) << "the sound is looked for only with new mail";
+    EXPECT_TRUE(server.Finish()) << server.Report();
+}
+
+TEST_F(CheckCycleTest, ASoundThatCannotBePlayedIsLogged) {
+    TScriptServer server(CheckSession({kTwo[0]}, All(1)));
+    Account(1, server);
+    Settings.NewMailWave = dir_ / "chime.wav";
+    WriteFile(Settings.NewMailWave, "this is no sound\n");
+    window->CheckMail();
+    EXPECT_EQ(Log(), "Checking accounts T\r\nChecking " + Host(server) +
+                         "->ann ... 1 messages waiting.\r\nERROR unable to play sound file \"" +
+                         Settings.NewMailWave + "\"\r\nFormat not recognised.");
+    EXPECT_FALSE(window->mpSound.IsOpen());
+    ExpectIdle();
+}
+
+TEST_F(CheckCycleTest, TheCheckEndsOnlyAfterTheSound) {
+    TPulseServer pulse;
+    TScriptServer server(CheckSession({kTwo[0]}, All(1)));
+    Account(1, server);
+    Settings.NewMailWave = dir_ / "chime.wav";
+    WriteFile(Settings.NewMailWave, ToneWave(0.6));
+    const auto start = std::chrono::steady_clock::now();
+    window->CheckMail();
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_GE(seconds, 0.55);
+    EXPECT_EQ(Log(), "Checking accounts T\r\nChecking " + Host(server) +
+                         "->ann ... 1 messages waiting.");
+    ExpectIdle();
+}
+
+// One check of kTwo, then the deletion of "World" (u2, listed second) in a second session.
+class DeletionTest : public CheckCycleTest {
+  protected:
+    void CheckThenDelete(const TScript& deletion, bool confirm, bool answer) {
+        server = std::make_unique<TScriptServer>(CheckSession(kTwo, All(2)) +
+                                                 TScript{Accept()} + deletion);
+        Account(1, *server);
+        window->CheckMail();
+        ASSERT_EQ(MailList.size(), 2u);
+        // Changed behind the page's back: it shows only once the page is built again.
+        for (PW_MAIL& m : MailList) {
+            if (m.UID == "u1") m.Subject = "Changed";
+        }
+        Settings.ConfirmDelete = confirm;
+        TScopedMessageResponder responder(
+            [&](QWidget*, const TMessageRequest& request) {
+                questions.push_back(request.Title.toStdString() + "|" +
+                                    request.Text.toStdString());
+                return answer;
+            });
+        std::int32_t position = 0;
+        for (std::size_t i = 0; i < MailList.size(); ++i) {
+            if (MailList[i].UID == "u2") position = std::int32_t(i + 1);
+        }
+        bool handled = false;
+        window->html1HotSpotClick(window->html1, "delete?" + std::to_string(position), handled);
+        EXPECT_TRUE(handled);
+    }
+
+    std::string DeletionLine() const {
+        const std::string log = window->LogText();
+        const auto at = log.find("\r\nDeleting");
+        return at == std::string::npos ? "" : log.substr(at);
+    }
+
+    std::unique_ptr<TScriptServer> server;
+    std::vector<std::string> questions;
+};
+
+TEST_F(DeletionTest, ConfirmedDeletionRemovesTheMessage) {
+    for (bool confirm : {true, false}) {
+        MailList.clear();
+        questions.clear();
+        CheckThenDelete(LogIn() + Uidl(kTwo) +
+                            TScript{Expect("DELE 2"), SendLine("+OK Marked to be deleted.")} +
+                            Quit(),
+                        confirm, true);
+        EXPECT_EQ(questions, confirm ? std::vector<std::string>{"Confirm delete|Delete message "
+                                                                "with subject of \rWorld"}
+                                     : std::vector<std::string>{});
+        EXPECT_EQ(DeletionLine(), "\r\nDeleting email World ... message deleted");
+        EXPECT_EQ(Uids(), std::vector<std::string>{"u1"});
+        EXPECT_EQ(window->labMessages->text(), "1 messages waiting");
+        EXPECT_FALSE(PageShows("World"));
+        EXPECT_TRUE(PageShows("Changed"));
+        EXPECT_TRUE(server->Finish()) << server->Report();
+        ExpectIdle();
+    }
+}
+
+TEST_F(DeletionTest, AnsweringNoSendsAndLogsNothing) {
+    // Nothing is scripted after the check: a session would end in an error line.
+    CheckThenDelete({}, true, false);
+    EXPECT_EQ(questions.size(), 1u);
+    EXPECT_EQ(DeletionLine(), "");
+    EXPECT_EQ(MailList.size(), 2u);
+    ExpectIdle();
+}
+
+TEST_F(DeletionTest, NotFoundRebuildsARefusalDoesNot) {
+    struct {
+        const char* name;
+        TScript deletion;
+        std::string line;
+        bool rebuilt;
+    } const rows[] = {
+        {"not listed any more", LogIn() + Uidl({kTwo[0]}) + Quit(),
+         "\r\nDeleting email World ... message not found", true},
+        {"DELE refused",
+         LogIn() + Uidl(kTwo) + TScript{Expect("DELE 2"), SendLine("-ERR locked")} + Quit(),
+         "\r\nDeleting email World ... ERROR deleting:  locked\r\n", false},
+        {"login refused",
+         TScript{SendLine("+OK ready"), Expect("USER ann"), SendLine("-ERR who?"),
+                 Expect("QUIT"), Close()},
+         "\r\nDeleting email World ... ERROR deleting:  who?\r\n", false},
+    };
+    for (const auto& r : rows) {
+        MailList.clear();
+        CheckThenDelete(r.deletion, false, true);
+        EXPECT_EQ(DeletionLine(), r.line) << r.name;
+        EXPECT_EQ(MailList.size(), 2u) << r.name;
+        for (const PW_MAIL& m : MailList) EXPECT_FALSE(m.Removed) << r.name;
+        EXPECT_EQ(PageShows("Changed"), r.rebuilt) << r.name;
+        EXPECT_TRUE(server->Finish()) << r.name << "\n" << server->Report();
+        ExpectIdle();
+    }
+}
+
+}  // namespace
+}  // namespace kavrel

@@ -1,0 +1,99 @@
+// The window against a real POP3 server: two mailboxes, a check and a deletion by the link.
+#include <gtest/gtest.h>
+
+#include <QLabel>
+#include <QTabWidget>
+#include <QTest>
+
+#include "desktop/tray_text_icon.h"
+#include "net/pop3.h"
+#include "tests/support/dovecot_server.h"
+#include "tests/ui/main_window_fixture.h"
+#include "ui/page_viewer.h"
+
+namespace kavrel {
+namespace {
+
+using namespace kavrel::test;
+
+class CheckDovecot : public MainWindowTest {
+  protected:
+    void SetUp() override {
+        server_.AddMessage("ann", "From: Carol <carol@example.org>\nSubject: Minutes\n"
+                                  "Date: Tue, 15 Nov 1994 08:12:31 +0000\n\nbody\n");
+        server_.AddMessage("ann", "From: dave@example.org\nSubject: Agenda\n\nbody\n");
+        server_.AddMessage("bob", "From: <erin@example.org>\nSubject: Invoice\n\nbody\n");
+        window = Open("");
+        for (int slot : {1, 3}) {
+            Settings.Active[slot] = true;
+            Settings.Server[slot] = Host();
+            Settings.Password[slot] = "secret";
+        }
+        Settings.Account[1] = "ann";
+        Settings.Account[3] = "bob";
+        Settings.ConfirmDelete = false;
+    }
+
+    std::string Host() const { return "127.0.0.1:" + std::to_string(server_.Port()); }
+
+    int CountOnServer(const std::string& user) {
+        TPOP3 pop;
+        pop.Host = "127.0.0.1";
+        pop.Port = server_.Port();
+        pop.Username = user;
+        pop.Password = "secret";
+        pop.Connect(10000);
+        const int n = pop.GetMessageCount();
+        pop.Disconnect();
+        return n;
+    }
+
+    TDovecotServer server_{TDovecotServer::TUsers{{"ann", "secret"}, {"bob", "secret"}}};
+    std::unique_ptr<TfMain> window;
+};
+
+TEST_F(CheckDovecot, CheckThenDeleteByTheLink) {
+    window->resize(700, 400);
+    window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+
+    window->CheckMail();
+    const std::string log = window->LogText();
+    EXPECT_NE(log.find("\r\nChecking " + Host() + "->ann ... 2 messages waiting."),
+              std::string::npos)
+        << log;
+    EXPECT_NE(log.find("\r\nChecking " + Host() + "->bob ... 1 messages waiting."),
+              std::string::npos)
+        << log;
+    EXPECT_EQ(window->labMessages->text(), "3 messages waiting");
+    EXPECT_EQ(MailList.size(), 3u);
+
+    // Click the "delete" of the row that shows "Agenda".
+    window->tabMain->setCurrentWidget(window->tabMessages);
+    QCoreApplication::processEvents();
+    int row = -1;
+    for (const auto& box : window->html1->TextBoxes()) {
+        if (box.text == "Agenda") row = box.row;
+    }
+    QRect link;
+    for (const auto& box : window->html1->TextBoxes()) {
+        if (box.text == "delete" && box.row == row) link = box.rect;
+    }
+    ASSERT_FALSE(link.isNull()) << "no delete link beside Agenda";
+    QTest::mouseClick(window->html1->viewport(), Qt::LeftButton, {}, link.center());
+
+    EXPECT_NE(window->LogText().find("\r\nDeleting email Agenda ... message deleted"),
+              std::string::npos)
+        << window->LogText();
+    EXPECT_EQ(window->labMessages->text(), "2 messages waiting");
+    EXPECT_EQ(CountOnServer("ann"), 1);
+    EXPECT_EQ(CountOnServer("bob"), 1);
+
+    // The next check finds what is left and nothing new.
+    window->CheckMail();
+    EXPECT_EQ(MailList.size(), 2u);
+    EXPECT_EQ(window->txtTray->Hint().toStdString(), "2 (1/1) waiting");
+}
+
+}  // namespace
+}  // namespace kavrel
