@@ -8,36 +8,19 @@
 #include <string>
 #include <vector>
 
+#include "bench/pop3_mailbox.h"
 #include "net/pop3.h"
 #include "tests/support/dovecot_server.h"
-#include "tests/support/raw_client.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using kavrel::bench::Clock;
+using kavrel::bench::FloorSession;
+using kavrel::bench::Median;
+using kavrel::bench::Message;
 using kavrel::test::TDovecotServer;
 
 constexpr int kRounds = 5;
-
-std::string Message(int n) {
-    return "Return-Path: <sender" + std::to_string(n) +
-           "@example.org>\n"
-           "Received: from mx.example.org by pop.example.org; Tue, 15 Nov 1994 08:12:31 +0100\n"
-           "From: =?ISO-8859-1?Q?J=F6rg?= Lee <joerg" +
-           std::to_string(n) +
-           "@example.org>\n"
-           "To: ann@example.org\n"
-           "Subject: Report number " +
-           std::to_string(n) +
-           " for the quarter\n"
-           "Date: Tue, 15 Nov 1994 08:12:31 +0100\n"
-           "Message-Id: <" +
-           std::to_string(n) +
-           "@example.org>\n"
-           "Content-Type: text/plain; charset=iso-8859-1\n"
-           "\n"
-           "Body line one.\nBody line two.\n";
-}
 
 double OurSession(int port) {
     const auto start = Clock::now();
@@ -56,38 +39,6 @@ double OurSession(int port) {
     }
     if (pop.IsConnected()) pop.Disconnect();
     return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-void ReadUntilDot(kavrel::test::TRawClient& c, long& lines) {
-    for (std::string line = c.ReadLine(); line != "."; line = c.ReadLine()) ++lines;
-}
-
-double FloorSession(int port, int count) {
-    const auto start = Clock::now();
-    kavrel::test::TRawClient c(port);
-    long lines = 0;
-    c.ReadLine();
-    c.SendLine("USER ann");
-    c.ReadLine();
-    c.SendLine("PASS secret");
-    c.ReadLine();
-    c.SendLine("UIDL");
-    c.ReadLine();
-    ReadUntilDot(c, lines);
-    c.SendLine("STAT");
-    c.ReadLine();
-    for (int r = 1; r <= count; ++r) {
-        c.SendLine("TOP " + std::to_string(r) + " 0");
-        c.ReadLine();
-        ReadUntilDot(c, lines);
-    }
-    c.SendLine("QUIT");
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-double Median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
 }
 
 }  // namespace

@@ -82,8 +82,7 @@ void TrackMessage(const std::vector<std::string>& listing, std::int32_t r, int s
 }
 
 // One enabled slot; false when the account could not be logged in to, listed or counted.
-bool CheckAccount(int slot, TPOP3& pop, TMailWatchView& view, TMailLookup& lookup,
-                  bool& newMail) {
+bool CheckAccount(int slot, TPOP3& pop, TMailWatchView& view, TMailLookup& lookup, bool& newMail) {
     std::vector<std::string> listing;
     const std::string host = Settings.Server[slot];
     const std::string login = Settings.Account[slot];

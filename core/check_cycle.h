@@ -24,8 +24,8 @@ class EStringListError : public std::runtime_error {
 std::string UidFromUidlLine(const std::string& line);
 
 struct TCheckResult {
-    bool Ran = false;  // false when busy was already set
-    int Accounts = 0;  // enabled slots that were contacted
+    bool Ran = false;        // false when busy was already set
+    int Accounts = 0;        // enabled slots that were contacted
     int FailedAccounts = 0;  // of those, the ones whose log-in, listing or count failed
     bool NewMail = false;
 };

@@ -43,8 +43,8 @@ void TSoundPlayer::Open() {
         throw ESoundError("The sound file has a sample format that cannot be played.");
     }
     int error = 0;
-    device->stream.reset(pa_simple_new(nullptr, "Kavrel", PA_STREAM_PLAYBACK, nullptr,
-                                       "New mail", &spec, nullptr, nullptr, &error));
+    device->stream.reset(pa_simple_new(nullptr, "Kavrel", PA_STREAM_PLAYBACK, nullptr, "New mail",
+                                       &spec, nullptr, nullptr, &error));
     if (!device->stream) {
         const char* text = pa_strerror(error);
         throw ESoundError(text != nullptr ? text : "Unknown error code");

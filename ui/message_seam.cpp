@@ -6,28 +6,35 @@
 namespace kavrel {
 namespace {
 
-// Texts break lines with CR LF or a CR alone; the box breaks them at LF only.
-QString ShownText(const QString& text) {
-    QString shown = text;
-    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    return shown;
+// A lone CR is a line break in our texts ("subject of \r" + subject); the box wants LF.
+QString ForDisplay(QString text) {
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    return text;
 }
 
 bool ShowBox(QWidget* parent, const TMessageRequest& r) {
-    const QString text = ShownText(r.Text);
+    QMessageBox box(parent);
+    box.setWindowTitle(r.Title);
+    // Subjects and server texts come from outside: never read them as markup.
+    box.setTextFormat(Qt::PlainText);
+    box.setText(ForDisplay(r.Text));
     switch (r.Kind) {
         case TMessageKind::Question:
-            return QMessageBox::question(parent, r.Title, text,
-                                         QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+            box.setIcon(QMessageBox::Question);
+            box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+            box.setDefaultButton(QMessageBox::Yes);
+            return box.exec() == QMessageBox::Yes;
         case TMessageKind::Error:
-            QMessageBox::critical(parent, r.Title, text);
-            return true;
+            box.setIcon(QMessageBox::Critical);
+            break;
         case TMessageKind::Information:
-            QMessageBox::information(parent, r.Title, text);
-            return true;
+            box.setIcon(QMessageBox::Information);
+            break;
     }
-    return false;
+    box.setStandardButtons(QMessageBox::Ok);
+    box.exec();
+    return true;
 }
 
 TMessageResponder& Responder() {

@@ -44,8 +44,9 @@ TEST(CommandLine, Modes) {
 class CheckCommand : public testing::Test {
   protected:
     void SetUp() override {
-        server_.AddMessage("ann", "From: Carol <carol@example.org>\nSubject: Minutes\n"
-                                  "Date: Tue, 15 Nov 1994 08:12:31 +0000\n\nbody\n");
+        server_.AddMessage("ann",
+                           "From: Carol <carol@example.org>\nSubject: Minutes\n"
+                           "Date: Tue, 15 Nov 1994 08:12:31 +0000\n\nbody\n");
         server_.AddMessage("ann", "From: dave@example.org\nSubject: Agenda\n\nbody\n");
         server_.AddMessage("bob", "From: <erin@example.org>\nSubject: Invoice\n\nbody\n");
         // The settings file is looked for beside the program.
@@ -76,8 +77,8 @@ class CheckCommand : public testing::Test {
         const std::string err = p.readAllStandardError().toStdString();
         EXPECT_EQ(err, "") << "nothing on the error output";
         std::string out = p.readAllStandardOutput().toStdString();
-        out = std::regex_replace(out, std::regex("^Checking accounts [^\n]*"),
-                                 "Checking accounts T");
+        out =
+            std::regex_replace(out, std::regex("^Checking accounts [^\n]*"), "Checking accounts T");
         return {p.exitCode(), out};
     }
 
@@ -107,8 +108,8 @@ TEST_F(CheckCommand, PrintsTheLogAndTheToolTipWithoutADisplay) {
 TEST_F(CheckCommand, ExitsWithOneWhenEveryAccountFailed) {
     Settings("wrong");
     EXPECT_EQ(Run({"--check"}).first, 0) << "ann still answers";
-    WriteFile(dir_ / "kavrel.ini", "[accounts]\nserver1=" + Host() +
-                                       "\naccount1=ann\npw1=wrong\nactive1=Y\n");
+    WriteFile(dir_ / "kavrel.ini",
+              "[accounts]\nserver1=" + Host() + "\naccount1=ann\npw1=wrong\nactive1=Y\n");
     const auto [status, out] = Run({"--check"});
     EXPECT_EQ(status, 1);
     EXPECT_NE(out.find("->ann ... ERROR: "), std::string::npos) << out;

@@ -14,11 +14,11 @@ TEST(UidFromUidlLine, TakesTheTextAfterTheFirstBlank) {
         const char* uid;
     } const rows[] = {
         {"1 whqtswO00WBw418f9t5JxYwZ", "whqtswO00WBw418f9t5JxYwZ"},
-        {"12 a b", "a b"},       // only the first blank separates
-        {"1  two", " two"},      // the uid keeps a second blank
-        {"x uid", "uid"},        // the number is not looked at
-        {"nouid", "nouid"},      // no blank: the whole line
-        {"1 ", "1 "},            // a blank at the end: the whole line
+        {"12 a b", "a b"},   // only the first blank separates
+        {"1  two", " two"},  // the uid keeps a second blank
+        {"x uid", "uid"},    // the number is not looked at
+        {"nouid", "nouid"},  // no blank: the whole line
+        {"1 ", "1 "},        // a blank at the end: the whole line
         {" lead", "lead"},
         {"", ""},
     };

@@ -61,9 +61,10 @@ TEST_F(CommandLineCheck, PrintsTheLogThenTheToolTip) {
     Settings.ShowOnNewMail = true;
 
     int status = -1;
-    EXPECT_EQ(CheckOnce({}, status), "Checking accounts T\nChecking " + Host(one) +
-                                   "->ann ... 1 messages waiting.\nChecking " + Host(refused) +
-                                   "->ann ... ERROR:  closed for the night\n\n1 (1/0) waiting\n");
+    EXPECT_EQ(CheckOnce({}, status),
+              "Checking accounts T\nChecking " + Host(one) +
+                  "->ann ... 1 messages waiting.\nChecking " + Host(refused) +
+                  "->ann ... ERROR:  closed for the night\n\n1 (1/0) waiting\n");
     EXPECT_EQ(status, 0) << "one account answered";
     EXPECT_FALSE(std::filesystem::exists(started));
     EXPECT_TRUE(one.Finish()) << one.Report();
@@ -76,11 +77,8 @@ TEST_F(CommandLineCheck, FailsOnlyWhenEveryEnabledAccountFailed) {
         int workingSlots;
         int status;
     } const rows[] = {
-        {"nothing enabled", 0, 0, 0},
-        {"one working", 0, 1, 0},
-        {"one of two failed", 1, 1, 0},
-        {"the only one failed", 1, 0, 1},
-        {"both failed", 2, 0, 1},
+        {"nothing enabled", 0, 0, 0},     {"one working", 0, 1, 0}, {"one of two failed", 1, 1, 0},
+        {"the only one failed", 1, 0, 1}, {"both failed", 2, 0, 1},
     };
     for (const auto& r : rows) {
         SetUp();
@@ -91,7 +89,8 @@ TEST_F(CommandLineCheck, FailsOnlyWhenEveryEnabledAccountFailed) {
             Account(slot++, *servers.back());
         }
         for (int i = 0; i < r.workingSlots; ++i) {
-            servers.push_back(std::make_unique<TScriptServer>(LogIn() + Uidl({}) + Stat(0) + Quit()));
+            servers.push_back(
+                std::make_unique<TScriptServer>(LogIn() + Uidl({}) + Stat(0) + Quit()));
             Account(slot++, *servers.back());
         }
         int status = -1;

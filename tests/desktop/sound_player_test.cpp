@@ -61,8 +61,7 @@ TEST(SoundPlayer, FailuresCarryTheLibrariesTexts) {
     };
     for (const auto& r : rows) {
         TSoundPlayer player;
-        const std::string text =
-            MessageOf<ESoundError>([&] { PlayNewMailSound(player, r.path); });
+        const std::string text = MessageOf<ESoundError>([&] { PlayNewMailSound(player, r.path); });
         if (r.text != nullptr) {
             EXPECT_EQ(text, r.text) << r.name;
         } else {

@@ -15,7 +15,7 @@ TEST(ServerAddress, APortIsTakenOnlyWhenItIsOne) {
         {"pop.example.org:1100", "pop.example.org", 1100},
         {"127.0.0.1:65535", "127.0.0.1", 65535},
         {" pop.example.org:995", " pop.example.org", 995},  // the name as typed
-        {"pop.example.org:", "pop.example.org:", 110},  // the rest is left to the lookup
+        {"pop.example.org:", "pop.example.org:", 110},      // the rest is left to the lookup
         {"pop.example.org:0", "pop.example.org:0", 110},
         {"pop.example.org:65536", "pop.example.org:65536", 110},
         {"pop.example.org:99999999", "pop.example.org:99999999", 110},

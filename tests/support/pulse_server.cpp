@@ -40,8 +40,9 @@ void PutLE(std::string& out, std::uint32_t value, int bytes) {
 
 TPulseServer::TPulseServer() {
     if (::access(kPulseAudio, X_OK) != 0) {
-        throw std::runtime_error("pulseaudio is not installed: install the Debian package "
-                                 "pulseaudio (make deps does)");
+        throw std::runtime_error(
+            "pulseaudio is not installed: install the Debian package "
+            "pulseaudio (make deps does)");
     }
     const std::string home = dir_ / "home";
     const std::string runtime = dir_ / "runtime";
@@ -59,8 +60,8 @@ TPulseServer::TPulseServer() {
         ::setenv("XDG_CONFIG_HOME", (home + "/.config").c_str(), 1);
         const std::string native =
             "--load=module-native-protocol-unix auth-anonymous=1 socket=" + socket;
-        const std::string sink = "--load=module-pipe-sink file=" + dir_ / "sink" +
-                                 " use_system_clock_for_timing=yes";
+        const std::string sink =
+            "--load=module-pipe-sink file=" + dir_ / "sink" + " use_system_clock_for_timing=yes";
         // Its chatter is of no use to the tests' output.
         const int null = ::open("/dev/null", O_WRONLY);
         if (null >= 0) {
@@ -68,9 +69,8 @@ TPulseServer::TPulseServer() {
             ::dup2(null, 2);
         }
         ::execl(kPulseAudio, kPulseAudio, "-n", "--daemonize=no", "--exit-idle-time=-1",
-                "--disallow-exit", "--use-pid-file=no", "--disable-shm=yes",
-                "--log-target=stderr", native.c_str(), sink.c_str(),
-                static_cast<char*>(nullptr));
+                "--disallow-exit", "--use-pid-file=no", "--disable-shm=yes", "--log-target=stderr",
+                native.c_str(), sink.c_str(), static_cast<char*>(nullptr));
         ::_exit(127);
     }
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);

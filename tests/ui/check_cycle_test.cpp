@@ -83,8 +83,7 @@ TEST_F(CheckCycleTest, FirstCycleFindsAllNewAndTheSecondNothing) {
     const std::string mailer = dir_ / "mailer";
     WriteFile(mailer, "#!/bin/sh\necho started >> '" + started + "'\n");
     ::chmod(mailer.c_str(), 0755);
-    TScriptServer server(CheckSession(kTwo, All(2)) + TScript{Accept()} +
-                         CheckSession(kTwo, {}));
+    TScriptServer server(CheckSession(kTwo, All(2)) + TScript{Accept()} + CheckSession(kTwo, {}));
     Account(1, server);
     Settings.MailProgram = mailer;
     Settings.LaunchOnNewMail = true;
@@ -135,8 +134,8 @@ TEST_F(CheckCycleTest, FailedAndVanishedMessagesAreDropped) {
     // Cycle 2: the header of message 2 fails, so message 3 is not looked at. Cycle 3: both are
     // new again. Cycle 4: u2 has gone from the server.
     const std::vector<TScriptMessage> afterOneWent = {kThree[0], kThree[2]};
-    TScriptServer server(CheckSession(kThree, All(3)) + TScript{Accept()} + LogIn() +
-                         Uidl(kThree) + Stat(3) + Top(1, kThree[0]) +
+    TScriptServer server(CheckSession(kThree, All(3)) + TScript{Accept()} + LogIn() + Uidl(kThree) +
+                         Stat(3) + Top(1, kThree[0]) +
                          TScript{Expect("TOP 2 0"), SendLine("-ERR no such message")} + Quit() +
                          TScript{Accept()} + CheckSession(kThree, {2, 3}) + TScript{Accept()} +
                          CheckSession(afterOneWent, {}));
@@ -162,9 +161,8 @@ TEST_F(CheckCycleTest, FailedAndVanishedMessagesAreDropped) {
 
 TEST_F(CheckCycleTest, AFailedAccountDoesNotStopTheNext) {
     TScriptServer refusing({SendLine("+OK ready"), Expect("USER ann"), SendLine("+OK"),
-                            Expect("PASS secret"),
-                            SendLine("-ERR [AUTH] Authentication failed."), Expect("QUIT"),
-                            Close()});
+                            Expect("PASS secret"), SendLine("-ERR [AUTH] Authentication failed."),
+                            Expect("QUIT"), Close()});
     TScriptServer working(CheckSession({kTwo[0]}, All(1)));
     Account(1, refusing);
     Account(3, working, "bob");
@@ -184,8 +182,8 @@ TEST_F(CheckCycleTest, AFailedAccountDoesNotStopTheNext) {
 TEST_F(CheckCycleTest, ListingShorterThanTheCount) {
     // The server refuses UIDL, so the listing is empty while STAT counts one message. With
     // an empty list the new entry is already appended when line 1 is read.
-    TScriptServer bare(LogIn() + TScript{Expect("UIDL"), SendLine("-ERR not supported")} +
-                       Stat(1) + Top(1, kTwo[0]) + Quit());
+    TScriptServer bare(LogIn() + TScript{Expect("UIDL"), SendLine("-ERR not supported")} + Stat(1) +
+                       Top(1, kTwo[0]) + Quit());
     Account(1, bare);
     window->CheckMail();
     EXPECT_EQ(Log(), "Checking accounts T\r\nChecking " + Host(bare) +
@@ -216,8 +214,8 @@ TEST_F(CheckCycleTest, EmptyMailboxSendsNothingAfterStatButTheLogOut) {
     TScriptServer server(LogIn() + Uidl({}) + Stat(0) + Quit());
     Account(1, server);
     window->CheckMail();
-    EXPECT_EQ(Log(), "Checking accounts T\r\nChecking " + Host(server) +
-                         "->ann ... 0 messages waiting.");
+    EXPECT_EQ(Log(),
+              "Checking accounts T\r\nChecking " + Host(server) + "->ann ... 0 messages waiting.");
     EXPECT_EQ(window->labMessages->text(), "0 messages waiting");
     EXPECT_TRUE(server.Finish()) << server.Report();
     ExpectIdle();
@@ -263,8 +261,7 @@ TEST_F(CheckCycleTest, CommandsDuringACheckLeaveNoTrace) {
         ranInside = true;
         EXPECT_TRUE(window->Busy);
         EXPECT_FALSE(window->pbProgress->isHidden());
-        EXPECT_EQ(window->labProgress->text().toStdString(),
-                  "Checking " + Host(first) + "->ann");
+        EXPECT_EQ(window->labProgress->text().toStdString(), "Checking " + Host(first) + "->ann");
         logInside = window->LogText();
         window->actCheck->trigger();
         window->Timer1Timer();
@@ -288,8 +285,7 @@ TEST_F(CheckCycleTest, CommandsDuringACheckLeaveNoTrace) {
 }
 
 TEST_F(CheckCycleTest, MissingProgramAndSoundAreLogged) {
-    TScriptServer server(CheckSession(kTwo, All(2)) + TScript{Accept()} +
-                         CheckSession(kTwo, {}));
+    TScriptServer server(CheckSession(kTwo, All(2)) + TScript{Accept()} + CheckSession(kTwo, {}));
     Account(1, server);
     Settings.MailProgram = dir_ / "no-mailer";
     Settings.NewMailWave = dir_ / "no-sound.wav";
@@ -331,8 +327,8 @@ TEST_F(CheckCycleTest, TheCheckEndsOnlyAfterTheSound) {
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     EXPECT_GE(seconds, 0.55);
-    EXPECT_EQ(Log(), "Checking accounts T\r\nChecking " + Host(server) +
-                         "->ann ... 1 messages waiting.");
+    EXPECT_EQ(Log(),
+              "Checking accounts T\r\nChecking " + Host(server) + "->ann ... 1 messages waiting.");
     ExpectIdle();
 }
 
@@ -340,8 +336,8 @@ TEST_F(CheckCycleTest, TheCheckEndsOnlyAfterTheSound) {
 class DeletionTest : public CheckCycleTest {
   protected:
     void CheckThenDelete(const TScript& deletion, bool confirm, bool answer) {
-        server = std::make_unique<TScriptServer>(CheckSession(kTwo, All(2)) +
-                                                 TScript{Accept()} + deletion);
+        server = std::make_unique<TScriptServer>(CheckSession(kTwo, All(2)) + TScript{Accept()} +
+                                                 deletion);
         Account(1, *server);
         window->CheckMail();
         ASSERT_EQ(MailList.size(), 2u);
@@ -350,12 +346,10 @@ class DeletionTest : public CheckCycleTest {
             if (m.UID == "u1") m.Subject = "Changed";
         }
         Settings.ConfirmDelete = confirm;
-        TScopedMessageResponder responder(
-            [&](QWidget*, const TMessageRequest& request) {
-                questions.push_back(request.Title.toStdString() + "|" +
-                                    request.Text.toStdString());
-                return answer;
-            });
+        TScopedMessageResponder responder([&](QWidget*, const TMessageRequest& request) {
+            questions.push_back(request.Title.toStdString() + "|" + request.Text.toStdString());
+            return answer;
+        });
         std::int32_t position = 0;
         for (std::size_t i = 0; i < MailList.size(); ++i) {
             if (MailList[i].UID == "u2") position = std::int32_t(i + 1);
@@ -418,8 +412,8 @@ TEST_F(DeletionTest, NotFoundRebuildsARefusalDoesNot) {
          LogIn() + Uidl(kTwo) + TScript{Expect("DELE 2"), SendLine("-ERR locked")} + Quit(),
          "\r\nDeleting email World ... ERROR deleting:  locked\r\n", false},
         {"login refused",
-         TScript{SendLine("+OK ready"), Expect("USER ann"), SendLine("-ERR who?"),
-                 Expect("QUIT"), Close()},
+         TScript{SendLine("+OK ready"), Expect("USER ann"), SendLine("-ERR who?"), Expect("QUIT"),
+                 Close()},
          "\r\nDeleting email World ... ERROR deleting:  who?\r\n", false},
     };
     for (const auto& r : rows) {

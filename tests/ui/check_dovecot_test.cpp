@@ -19,8 +19,9 @@ using namespace kavrel::test;
 class CheckDovecot : public MainWindowTest {
   protected:
     void SetUp() override {
-        server_.AddMessage("ann", "From: Carol <carol@example.org>\nSubject: Minutes\n"
-                                  "Date: Tue, 15 Nov 1994 08:12:31 +0000\n\nbody\n");
+        server_.AddMessage("ann",
+                           "From: Carol <carol@example.org>\nSubject: Minutes\n"
+                           "Date: Tue, 15 Nov 1994 08:12:31 +0000\n\nbody\n");
         server_.AddMessage("ann", "From: dave@example.org\nSubject: Agenda\n\nbody\n");
         server_.AddMessage("bob", "From: <erin@example.org>\nSubject: Invoice\n\nbody\n");
         window = Open("");

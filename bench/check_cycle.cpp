@@ -1,0 +1,69 @@
+// The whole mail check as "kavrel --check" runs it, against a real server (dovecot on
+// loopback): a first cycle where every message is new, a second where every one is known,
+// beside the protocol's floor in the same run. The second cycle must stay close to the floor:
+// looking the messages up may not grow with the square of their number.
+// Run: build/bench/bench_check_cycle [sizes...] (default 1000 10000)
+#include <cstdio>
+#include <cstdlib>
+#include <sstream>
+#include <vector>
+
+#include "bench/pop3_mailbox.h"
+#include "config/u_globals.h"
+#include "core/command_line_check.h"
+#include "core/mail_list.h"
+#include "tests/support/dovecot_server.h"
+
+namespace {
+
+using namespace kavrel;
+using bench::Clock;
+
+constexpr int kRounds = 3;
+
+double Cycle() {
+    std::ostringstream out;
+    const auto start = Clock::now();
+    RunCommandLineCheck({}, out);
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::vector<int> sizes;
+    for (int i = 1; i < argc; ++i) sizes.push_back(std::atoi(argv[i]));
+    if (sizes.empty()) sizes = {1000, 10000};
+    try {
+        for (const int size : sizes) {
+            test::TDovecotServer server(test::TDovecotServer::TUsers{{"ann", "secret"}});
+            for (int n = 1; n <= size; ++n) server.AddMessage("ann", bench::Message(n));
+            bench::FloorSession(server.Port(), size);  // the server indexes the mailbox once
+            Settings = PW_SETTINGS_TYPE{};
+            Settings.Active[1] = true;
+            Settings.Server[1] = "127.0.0.1:" + std::to_string(server.Port());
+            Settings.Account[1] = "ann";
+            Settings.Password[1] = "secret";
+            std::vector<double> first, second, floor;
+            for (int round = 0; round < kRounds; ++round) {
+                floor.push_back(bench::FloorSession(server.Port(), size));
+                MailList.clear();
+                first.push_back(Cycle());
+                second.push_back(Cycle());
+                if (MailList.size() != std::size_t(size)) {
+                    throw std::runtime_error("the check did not track every message");
+                }
+            }
+            const double f = bench::Median(floor), a = bench::Median(first),
+                         b = bench::Median(second);
+            std::printf(
+                "%6d messages: floor %.3f s, first cycle %.3f s (%.2f x floor), second cycle "
+                "%.3f s (%.2f x floor)\n",
+                size, f, a, a / f, b, b / f);
+        }
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "bench_check_cycle: %s\n", e.what());
+        return 1;
+    }
+    return 0;
+}

@@ -1,0 +1,68 @@
+#pragma once
+
+// A dovecot mailbox of n generated messages, and the protocol's floor for checking it: a bare
+// socket client that sends a check's commands and only counts the reply lines.
+#include <algorithm>
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "tests/support/raw_client.h"
+
+namespace kavrel::bench {
+
+using Clock = std::chrono::steady_clock;
+
+inline std::string Message(int n) {
+    return "Return-Path: <sender" + std::to_string(n) +
+           "@example.org>\n"
+           "Received: from mx.example.org by pop.example.org; Tue, 15 Nov 1994 08:12:31 +0100\n"
+           "From: =?ISO-8859-1?Q?J=F6rg?= Lee <joerg" +
+           std::to_string(n) +
+           "@example.org>\n"
+           "To: ann@example.org\n"
+           "Subject: Report number " +
+           std::to_string(n) +
+           " for the quarter\n"
+           "Date: Tue, 15 Nov 1994 08:12:31 +0100\n"
+           "Message-Id: <" +
+           std::to_string(n) +
+           "@example.org>\n"
+           "Content-Type: text/plain; charset=iso-8859-1\n"
+           "\n"
+           "Body line one.\nBody line two.\n";
+}
+
+inline void ReadUntilDot(test::TRawClient& c, long& lines) {
+    for (std::string line = c.ReadLine(); line != "."; line = c.ReadLine()) ++lines;
+}
+
+inline double FloorSession(int port, int count) {
+    const auto start = Clock::now();
+    test::TRawClient c(port);
+    long lines = 0;
+    c.ReadLine();
+    c.SendLine("USER ann");
+    c.ReadLine();
+    c.SendLine("PASS secret");
+    c.ReadLine();
+    c.SendLine("UIDL");
+    c.ReadLine();
+    ReadUntilDot(c, lines);
+    c.SendLine("STAT");
+    c.ReadLine();
+    for (int r = 1; r <= count; ++r) {
+        c.SendLine("TOP " + std::to_string(r) + " 0");
+        c.ReadLine();
+        ReadUntilDot(c, lines);
+    }
+    c.SendLine("QUIT");
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+inline double Median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+}  // namespace kavrel::bench
