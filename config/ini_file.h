@@ -26,4 +26,20 @@ bool IniWrite(const std::string& fileName, std::string_view section, std::string
 std::string IniWriteText(std::string_view content, std::string_view section, std::string_view key,
                          std::string_view value);
 
+// The writes of one save, applied as IniWrite would apply them one by one, but with the file
+// replaced once at Commit: a crash or a kill in the middle of a save leaves all the old values
+// or all the new ones, never some of each.
+class TIniBatch {
+  public:
+    explicit TIniBatch(std::string fileName);
+
+    void Write(std::string_view section, std::string_view key, std::string_view value);
+    // False when the file could not be read or written; the old file is then left whole.
+    bool Commit();
+
+  private:
+    std::string fileName_;
+    std::optional<std::string> content_;  // nothing when the file exists but cannot be read
+};
+
 }  // namespace kavrel

@@ -204,6 +204,8 @@ void TfMain::CreateWidgets() {
     pop1.OnWork = [](TNetComponent&, TWorkMode, std::int32_t) {
         QCoreApplication::processEvents();
     };
+    // A server that is slow to answer must not freeze the window until the read time-out.
+    pop1.OnWaiting = [](TNetComponent&) { QCoreApplication::processEvents(); };
     pop1.ReadTimeout = kMailReadTimeout;
 
     http1.MaxLineAction = TMaxLineAction::maException;
@@ -215,6 +217,8 @@ void TfMain::CreateWidgets() {
     http1.OnWork = [this](TNetComponent& sender, TWorkMode mode, std::int32_t count) {
         http1Work(sender, mode, count);
     };
+    // Nor must a slow update server; Busy keeps the other network commands away meanwhile.
+    http1.OnWaiting = [](TNetComponent&) { QCoreApplication::processEvents(); };
     InstallerStarter = [](const std::string& path) { kavrel::OpenWithShell(path); };
     ProgramCloser = [this] {
         close();

@@ -325,6 +325,23 @@ TEST_F(UpdateCheckTest, UnreachableHost) {
     EXPECT_FALSE(w->Busy);
 }
 
+TEST_F(UpdateCheckTest, SilentServerLeavesTheWindowAnsweringUntilTheReadTimeOut) {
+    // The kernel completes the connect, and nobody ever answers the request.
+    int port = 0;
+    const TUniqueFd listener = test::BoundLoopbackSocket(port, 8);
+    const auto w = Open("127.0.0.1:" + std::to_string(port));
+    w->http1.ReadTimeout = 1500;
+    int ticks = 0;
+    QTimer timer;
+    QObject::connect(&timer, &QTimer::timeout, [&] { ++ticks; });
+    timer.start(100);
+    const TRun run = Run(*w, true);
+    EXPECT_GE(ticks, 5);
+    EXPECT_EQ(LogTail(*w), Connecting() + UnableLines() + "\r\n... Read Timeout");
+    EXPECT_EQ(run.Boxes, std::vector<TBox>{UnableBox()});
+    EXPECT_FALSE(w->Busy);
+}
+
 TEST_F(UpdateCheckTest, NothingStartsWhileBusy) {
     WriteFile(dir_ / "www/files/kavrel.version", VersionFile("00151"));
     const auto w = Open(Address());
