@@ -41,6 +41,8 @@
 #include "ui/page_viewer.h"
 #include "ui/palette_colors.h"
 #include "ui/placement_store.h"
+#include "update/update_check.h"
+#include "update/update_hosts.h"
 
 namespace kavrel {
 namespace {
@@ -218,6 +220,23 @@ void TfMain::CreateWidgets() {
 
     fp = new TPlacementStore(this, TPlacementStore::fpPosition);
 
+    http1.MaxLineAction = TMaxLineAction::maException;
+    http1.AllowCookies = true;
+    http1.ReadTimeout = 60000;
+    // A download address on another host makes its own connect; it waits no longer than the
+    // update check's own connects do.
+    http1.ConnectTimeout = 10000;
+    http1.OnWork = [this](TNetComponent& sender, TWorkMode mode, std::int32_t count) {
+        http1Work(sender, mode, count);
+    };
+    // Nor must a slow update server; Busy keeps the other network commands away meanwhile.
+    http1.OnWaiting = [](TNetComponent&) { QCoreApplication::processEvents(); };
+    InstallerStarter = [](const std::string& path) { kavrel::OpenWithShell(path); };
+    ProgramCloser = [this] {
+        close();
+        QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+    };
+
     resize(481, 279);
     setMinimumSize(350, 200);
 }
@@ -262,6 +281,7 @@ void TfMain::FormCreate(const QStringList& arguments, const std::function<void()
     initGlobals();
     fp->IniFileName = IniPath;
     fp->Active = true;
+    LoadUpdateHosts(IniPath);
     SetLog("Started " + FormatDateTime("m/d/yyyy h:nna/p", Now()));
     txtTray->SetText(QStringLiteral("n/a"));
     SetLabelText(labLastChecked, QStringLiteral("Last Checked: n/a"), 289);
@@ -334,8 +354,24 @@ void TfMain::actAboutExecute() { kavrel::actAboutExecute(this); }
 
 void TfMain::actUpdateExecute() {
     if (Busy) return;
-    // The update check comes with its own change.
+    UpdateExecute(http1, *this, Busy);
 }
+
+void TfMain::http1Work(TNetComponent&, TWorkMode, std::int32_t AWorkCount) {
+    UpdateWork(*this, AWorkCount);
+}
+
+void TfMain::SetProgressVisible(bool visible) {
+    pbProgress->setVisible(visible);
+    labProgress->setVisible(visible);
+}
+
+void TfMain::ShowInformation(const std::string& caption, const std::string& text) {
+    ShowMessage(this, ToQString(caption), ToQString(text));
+}
+
+void TfMain::StartInstaller(const std::string& path) { InstallerStarter(path); }
+void TfMain::CloseProgram() { ProgramCloser(); }
 
 void TfMain::html1HotSpotClick(TPageViewer*, const std::string& SRC, bool& Handled) {
     Handled = ActOnDeleteLink(SRC, [this](std::int32_t row) { DeleteMessage(row); });
@@ -374,7 +410,8 @@ void TfMain::SetProgressLabel(const std::string& text) { labProgress->setText(To
 void TfMain::SetProgressMax(int maximum) { pbProgress->setMaximum(maximum); }
 
 void TfMain::SetProgressPosition(int position) {
-    pbProgress->setValue(position);
+    // The bar ignores a value beyond its end; a download larger than announced shows full.
+    pbProgress->setValue(std::min(position, pbProgress->maximum()));
     pbProgress->repaint();
 }
 

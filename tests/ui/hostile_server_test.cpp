@@ -133,6 +133,10 @@ TEST_F(HostileServer, EightBitHeadersReachThePageReadably) {
 }
 
 TEST_F(HostileServer, RepeatedChecksDoNotGrow) {
+#ifdef __SANITIZE_ADDRESS__
+    GTEST_SKIP() << "the address sanitizer keeps freed memory in quarantine, so resident memory "
+                    "grows by design; the normal build measures this";
+#endif
     window->pop1.ReadTimeout = 500;
     const std::vector<THostileCase> cases = Cases();
     // The flooding cases, once to reach their peak, then again: the peak must stay.
