@@ -128,7 +128,8 @@ int main(int argc, char** argv) {
         test::TTempDir dir;
         const std::string program = dir / "kavrel";
         std::filesystem::copy_file(KAVREL_PROGRAM, program);
-        test::TDovecotServer server(test::TDovecotServer::TUsers{{"ann", "secret"}, {"idle", "secret"}});
+        test::TDovecotServer server(
+            test::TDovecotServer::TUsers{{"ann", "secret"}, {"idle", "secret"}});
         for (int n = 1; n <= size; ++n) server.AddMessage("ann", bench::Message(n));
         bench::FloorSession(server.Port(), size);  // the server indexes the mailbox once
 
@@ -193,10 +194,10 @@ int main(int argc, char** argv) {
                     idle.startSeconds * 1000, busy.startSeconds * 1000);
         std::printf("idle CPU over 60 s, timer at 1 minute: %.3f %%\n", idleCpu);
         std::printf("resident memory idle: %.1f MiB\n", idleRss);
-        std::printf("check of %d messages in the window: about %.1f s; peak resident memory "
-                    "%.1f MiB, %.1f MiB after it\n",
-                    size, std::chrono::duration<double>(checkEnd - checkStart).count(), peakRss,
-                    afterRss);
+        std::printf(
+            "check of %d messages in the window: about %.1f s; peak resident memory "
+            "%.1f MiB, %.1f MiB after it\n",
+            size, std::chrono::duration<double>(checkEnd - checkStart).count(), peakRss, afterRss);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "bench_resource_use: %s\n", e.what());
         return 1;

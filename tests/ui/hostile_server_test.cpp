@@ -153,7 +153,7 @@ TEST_F(HostileServer, TenThousandMessages) {
     std::vector<TScriptMessage> many;
     for (int i = 1; i <= 10000; ++i) many.push_back({"m" + std::to_string(i), "Subject", i});
     TScriptServer server(
-        CheckSession(many, All(many.size())) + TScript{Accept()} + CheckSession(many, {}), 20000);
+        CheckSession(many, All(many.size())) + TScript{Accept()} + CheckSession(many, {}), 110000);
     Account(1, server);
     window->CheckMail();
     EXPECT_EQ(MailList.size(), 10000u);
