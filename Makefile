@@ -66,6 +66,8 @@ bench: build
 	$(BUILD)/bench/bench_page_render
 	$(BUILD)/bench/bench_pop3_check
 	$(BUILD)/bench/bench_check_cycle
+	$(BUILD)/bench/bench_resource_use
+	$(BUILD)/bench/bench_http_download
 
 format:
 	clang-format -i $$(git ls-files '*.h' '*.cpp')

@@ -2,10 +2,12 @@
 // loopback): a first cycle where every message is new, a second where every one is known,
 // beside the protocol's floor in the same run. The second cycle must stay close to the floor:
 // looking the messages up may not grow with the square of their number.
+// Python's poplib doing the same POP3 work (bench/poplib_check.py) is timed beside them.
 // Run: build/bench/bench_check_cycle [sizes...] (default 1000 10000)
 #include <cstdio>
 #include <cstdlib>
 #include <sstream>
+#include <stdexcept>
 #include <vector>
 
 #include "bench/pop3_mailbox.h"
@@ -28,6 +30,19 @@ double Cycle() {
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
+// The poplib script's own figure for the same mailbox, in seconds.
+double Poplib(int port) {
+    const std::string command = std::string("/usr/bin/python3 ") + KAVREL_SOURCE_DIR +
+                                "/bench/poplib_check.py 127.0.0.1 " + std::to_string(port) +
+                                " ann secret";
+    FILE* pipe = ::popen(command.c_str(), "r");
+    if (pipe == nullptr) throw std::runtime_error("cannot run python3");
+    double seconds = -1;
+    if (std::fscanf(pipe, "%lf", &seconds) != 1) seconds = -1;
+    if (::pclose(pipe) != 0 || seconds < 0) throw std::runtime_error("the poplib script failed");
+    return seconds;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -44,9 +59,10 @@ int main(int argc, char** argv) {
             Settings.Server[1] = "127.0.0.1:" + std::to_string(server.Port());
             Settings.Account[1] = "ann";
             Settings.Password[1] = "secret";
-            std::vector<double> first, second, floor;
+            std::vector<double> first, second, floor, poplib;
             for (int round = 0; round < kRounds; ++round) {
                 floor.push_back(bench::FloorSession(server.Port(), size));
+                poplib.push_back(Poplib(server.Port()));
                 MailList.clear();
                 first.push_back(Cycle());
                 second.push_back(Cycle());
@@ -55,11 +71,11 @@ int main(int argc, char** argv) {
                 }
             }
             const double f = bench::Median(floor), a = bench::Median(first),
-                         b = bench::Median(second);
+                         b = bench::Median(second), p = bench::Median(poplib);
             std::printf(
                 "%6d messages: floor %.3f s, first cycle %.3f s (%.2f x floor), second cycle "
-                "%.3f s (%.2f x floor)\n",
-                size, f, a, a / f, b, b / f);
+                "%.3f s (%.2f x floor), poplib %.3f s (second cycle %.1f x faster)\n",
+                size, f, a, a / f, b, b / f, p, p / b);
         }
     } catch (const std::exception& e) {
         std::fprintf(stderr, "bench_check_cycle: %s\n", e.what());

@@ -28,7 +28,7 @@ int main(int argc, char** argv) {
     }
     const double save = MillisecondsOf(rounds, SaveSettings);
     const double load = MillisecondsOf(rounds, LoadSettings);
-    std::printf("SaveSettings: %.2f ms (%d keys, each replaced durably)\n", save, 24);
+    std::printf("SaveSettings: %.2f ms (%d keys, the file replaced durably once)\n", save, 24);
     std::printf("LoadSettings: %.3f ms\n", load);
     std::filesystem::remove_all(dir);
     return 0;

@@ -166,12 +166,29 @@ std::string IniWriteText(std::string_view content, std::string_view section, std
 
 bool IniWrite(const std::string& fileName, std::string_view section, std::string_view key,
               std::string_view value) {
-    const auto old = ReadWholeFile(fileName);
-    // A file that exists but cannot be read must not be replaced by one holding a single key.
-    std::error_code ec;
-    if (!old && std::filesystem::exists(fileName, ec)) return false;
-    return ReplaceFileAtomically(fileName, IniWriteText(old.value_or(""), section, key, value),
-                                 0600);
+    TIniBatch batch(fileName);
+    batch.Write(section, key, value);
+    return batch.Commit();
 }
+
+bool IniWriteValues(const std::string& fileName, std::string_view section,
+                    const std::vector<std::pair<std::string, std::string>>& values) {
+    TIniBatch batch(fileName);
+    for (const auto& [key, value] : values) batch.Write(section, key, value);
+    return batch.Commit();
+}
+
+TIniBatch::TIniBatch(std::string fileName) : fileName_(std::move(fileName)) {
+    content_ = ReadWholeFile(fileName_);
+    // A file that exists but cannot be read must not be replaced by one holding our keys only.
+    std::error_code ec;
+    if (!content_ && !std::filesystem::exists(fileName_, ec)) content_ = std::string();
+}
+
+void TIniBatch::Write(std::string_view section, std::string_view key, std::string_view value) {
+    if (content_) content_ = IniWriteText(*content_, section, key, value);
+}
+
+bool TIniBatch::Commit() { return content_ && ReplaceFileAtomically(fileName_, *content_, 0600); }
 
 }  // namespace kavrel

@@ -3,6 +3,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 // Our INI reader and writer. Sections and keys match without regard to case (a to z); a value
 // is the text after the first "=" with blanks removed at both ends and one enclosing pair of
@@ -25,5 +27,26 @@ bool IniWrite(const std::string& fileName, std::string_view section, std::string
               std::string_view value);
 std::string IniWriteText(std::string_view content, std::string_view section, std::string_view key,
                          std::string_view value);
+
+// The writes of one save, applied as IniWrite would apply them one by one, but with the file
+// replaced once at Commit: a crash or a kill in the middle of a save leaves all the old values
+// or all the new ones, never some of each.
+class TIniBatch {
+  public:
+    explicit TIniBatch(std::string fileName);
+
+    void Write(std::string_view section, std::string_view key, std::string_view value);
+    // False when the file could not be read or written; the old file is then left whole.
+    bool Commit();
+
+  private:
+    std::string fileName_;
+    std::optional<std::string> content_;  // nothing when the file exists but cannot be read
+};
+
+// Several keys of one section written in their order with a single replacement of the file, so
+// that a record of related values is stored whole or not at all.
+bool IniWriteValues(const std::string& fileName, std::string_view section,
+                    const std::vector<std::pair<std::string, std::string>>& values);
 
 }  // namespace kavrel

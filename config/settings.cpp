@@ -3,6 +3,7 @@
 #include "base/integer.h"
 #include "base/strings.h"
 #include "config/autostart.h"
+#include "config/ini_file.h"
 #include "config/u_globals.h"
 #include "config/utils.h"
 
@@ -51,20 +52,24 @@ void LoadSettings() {
 void SaveSettings() {
     PW_SETTINGS_TYPE& s = Settings;
     s.NewMailWave = StripQuotes(s.NewMailWave);
+    // One replacement of the file for the whole save, in the order the keys have always been
+    // written, so a crash half-way keeps the old settings whole.
+    TIniBatch ini(IniPath);
     for (int n = 1; n <= kAccountCount; ++n) {
-        WriteSetting(IniPath, kAccounts, Key("server", n), s.Server[n]);
-        WriteSetting(IniPath, kAccounts, Key("account", n), s.Account[n]);
-        WriteSetting(IniPath, kAccounts, Key("pw", n), s.Password[n]);
-        WriteSetting(IniPath, kAccounts, Key("active", n), YesNo(s.Active[n]));
+        ini.Write(kAccounts, Key("server", n), s.Server[n]);
+        ini.Write(kAccounts, Key("account", n), s.Account[n]);
+        ini.Write(kAccounts, Key("pw", n), s.Password[n]);
+        ini.Write(kAccounts, Key("active", n), YesNo(s.Active[n]));
     }
-    WriteSetting(IniPath, kGeneral, "startwithwindows", YesNo(s.StartWithWindows));
-    WriteSetting(IniPath, kGeneral, "visiblepassword", YesNo(s.VisiblePassword));
-    WriteSetting(IniPath, kGeneral, "launchonnewmail", YesNo(s.LaunchOnNewMail));
-    WriteSetting(IniPath, kGeneral, "showonnewmail", YesNo(s.ShowOnNewMail));
-    WriteSetting(IniPath, kGeneral, "confirmdelete", YesNo(s.ConfirmDelete));
-    WriteSetting(IniPath, kGeneral, "checkinterval", IntToStr(s.CheckInterval));
-    WriteSetting(IniPath, kGeneral, "mailprogram", s.MailProgram);
-    WriteSetting(IniPath, kGeneral, "newmailwave", s.NewMailWave);
+    ini.Write(kGeneral, "startwithwindows", YesNo(s.StartWithWindows));
+    ini.Write(kGeneral, "visiblepassword", YesNo(s.VisiblePassword));
+    ini.Write(kGeneral, "launchonnewmail", YesNo(s.LaunchOnNewMail));
+    ini.Write(kGeneral, "showonnewmail", YesNo(s.ShowOnNewMail));
+    ini.Write(kGeneral, "confirmdelete", YesNo(s.ConfirmDelete));
+    ini.Write(kGeneral, "checkinterval", IntToStr(s.CheckInterval));
+    ini.Write(kGeneral, "mailprogram", s.MailProgram);
+    ini.Write(kGeneral, "newmailwave", s.NewMailWave);
+    ini.Commit();
     UpdateStartAtLogin(s.StartWithWindows, ProgramFile);
 }
 

@@ -13,6 +13,9 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "desktop/qt_text.h"
+#include "update/update_hosts.h"
+
 namespace kavrel {
 namespace {
 
@@ -150,7 +153,7 @@ TfAbout::TfAbout(QWidget* owner) : QDialog(owner) {
     PageControl1->addTab(history, QStringLiteral("History"));
     PageControl1->setCurrentIndex(0);
 
-    labURL = new QLabel(QString::fromLatin1(kWebAddress), this);
+    labURL = new QLabel(ToQString(WebAddress()), this);
     QFont urlFont = labURL->font();
     urlFont.setUnderline(true);
     labURL->setFont(urlFont);
@@ -187,7 +190,7 @@ bool TfAbout::eventFilter(QObject* watched, QEvent* event) {
 
 void TfAbout::labURLClick() {
     TWaitCursor wait;
-    if (Opener) Opener(kWebAddress);
+    if (Opener) Opener(WebAddress());
     QCoreApplication::processEvents();
 }
 

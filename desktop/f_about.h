@@ -4,6 +4,7 @@
 #include <QString>
 #include <string>
 
+#include "core/program_title.h"
 #include "desktop/shell_open.h"
 
 class QLabel;
@@ -13,11 +14,8 @@ class QTabWidget;
 
 namespace kavrel {
 
-// The program's title: the main window's caption and the about box's first line.
-inline constexpr char kProgramTitle[] = "Kavrel v1.5";
-inline constexpr char kWebAddress[] = "https://kavrel.example.org/";
-
-// The about box: title and rights line, terms of use, version history, and the web address.
+// The about box: title and rights line, terms of use, version history, and the maker's web
+// address (WebAddress, which the settings file may point elsewhere).
 class TfAbout : public QDialog {
     Q_OBJECT
 

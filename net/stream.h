@@ -2,7 +2,11 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <stdexcept>
 #include <string>
+#include <utility>
+
+#include "base/unique_fd.h"
 
 namespace kavrel {
 
@@ -30,6 +34,34 @@ class TMemoryStream : public TStream {
 
   private:
     std::int64_t position_ = 0;
+};
+
+// A stream that could not be written: the disk is full, the file was taken away.
+class EStreamError : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
+};
+
+// Writes go straight to an open file, so that a large download never sits in memory whole.
+class TFileStream : public TStream {
+  public:
+    // Takes over a descriptor open for writing on an empty file.
+    explicit TFileStream(TUniqueFd fd) : fd_(std::move(fd)) {}
+
+    std::int64_t Position() const override { return position_; }
+    std::int64_t Size() const override { return size_; }
+    // Raise EStreamError with the system's reason.
+    void SetSize(std::int64_t size) override;
+    void Write(const char* bytes, std::size_t count) override;
+
+    int Descriptor() const { return fd_.get(); }
+    // Flushes the file to the disk and closes it; false when the data may not all be there.
+    bool Close();
+
+  private:
+    TUniqueFd fd_;
+    std::int64_t position_ = 0;
+    std::int64_t size_ = 0;
 };
 
 }  // namespace kavrel

@@ -1,6 +1,8 @@
 #include "net/tcp_connection.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <climits>
 #include <exception>
 
@@ -109,7 +111,7 @@ int TTCPConnection::FillInputBuffer(bool ARaiseIfClosed, int ATimeout, bool ARai
     if (scratch_.size() != size) scratch_.assign(size, 0);
     TSocketStack& stack = TSocketStack::Instance();
     for (;;) {
-        if (!ioHandler_->WaitReadable(ATimeout)) {
+        if (!WaitReadable(ATimeout)) {
             if (ARaiseOnTimeout) throw EReadTimeout();
             return -1;
         }
@@ -128,6 +130,25 @@ int TTCPConnection::FillInputBuffer(bool ARaiseIfClosed, int ATimeout, bool ARai
         if (n > 0) inputBuffer_.Append(scratch_.data(), static_cast<std::size_t>(n));
         CheckPeerClosed(ARaiseIfClosed, false);
         if (n != 0 || !IsConnected()) return n;
+    }
+}
+
+bool TTCPConnection::WaitReadable(int ATimeout) {
+    if (!OnWaiting || ATimeout == 0) return ioHandler_->WaitReadable(ATimeout);
+    const bool limited = ATimeout != TimeoutInfinite;
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(limited ? ATimeout : 0);
+    for (;;) {
+        int step = kWaitingStepMs;
+        if (limited) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                                  deadline - std::chrono::steady_clock::now())
+                                  .count();
+            if (left <= 0) return false;
+            step = int(std::min<long long>(step, left));
+        }
+        if (ioHandler_->WaitReadable(step)) return true;
+        OnWaiting(*this);
     }
 }
 

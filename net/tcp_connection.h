@@ -31,6 +31,10 @@ class TTCPConnection : public TNetComponent {
     std::int32_t ReadTimeout = 0;
     std::int32_t RecvBufferSize = 32768;
     TNotifyEvent OnDisconnected;
+    // Called about every kWaitingStepMs while a read waits for the peer, so that a program
+    // driven from one thread can keep its window answering through a slow reply.
+    TNotifyEvent OnWaiting;
+    static constexpr int kWaitingStepMs = 100;
 
     TRFCReply LastReply;
 
@@ -61,6 +65,9 @@ class TTCPConnection : public TNetComponent {
     void ReadBytes(std::string& ADest, std::int32_t ACount);
     void ReadToStream(TStream& AStream, std::int64_t AByteCount, bool AReadUntilClose);
     int FillInputBuffer(bool ARaiseIfClosed, int ATimeout, bool ARaiseOnTimeout);
+    // The carrier's wait, in steps that call OnWaiting when it is set; the handler must not
+    // use this connection.
+    bool WaitReadable(int ATimeout);
     void CheckPeerClosed(bool ARaise, bool AIgnoreBuffer);
     void PollPeerClosed(bool ARaise);
 

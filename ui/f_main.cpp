@@ -11,6 +11,7 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QScreen>
+#include <QShowEvent>
 #include <QStatusBar>
 #include <QStyle>
 #include <QTabWidget>
@@ -18,6 +19,7 @@
 #include <QToolBar>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <climits>
 #include <exception>
 #include <filesystem>
 
@@ -34,9 +36,13 @@
 #include "desktop/qt_text.h"
 #include "desktop/shell_open.h"
 #include "desktop/tray_text_icon.h"
+#include "ui/f_settings.h"
 #include "ui/message_seam.h"
 #include "ui/page_viewer.h"
 #include "ui/palette_colors.h"
+#include "ui/placement_store.h"
+#include "update/update_check.h"
+#include "update/update_hosts.h"
 
 namespace kavrel {
 namespace {
@@ -71,6 +77,12 @@ void SetLabelText(QLabel* label, const QString& text, int width) {
     label->resize(std::max(width, label->sizeHint().width()), label->sizeHint().height());
 }
 
+// The settings dialog may hand back a number typed outside 1 to 120: 0 or less would make the
+// timer fire without a pause, and a large one would overflow the milliseconds.
+int TimerInterval(std::int32_t minutes) {
+    return static_cast<int>(std::clamp<std::int64_t>(minutes, 1, INT_MAX / 60000) * 60000);
+}
+
 std::vector<std::string> ToStrings(const QStringList& list) {
     std::vector<std::string> out;
     for (const QString& s : list) out.push_back(s.toStdString());
@@ -88,7 +100,7 @@ TfMain::TfMain(const QStringList& arguments, QWidget* parent,
     FormCreate(arguments, initGlobals);
 }
 
-TfMain::~TfMain() = default;
+TfMain::~TfMain() { fp->FormDestroy(); }
 
 void TfMain::CreateActions() {
     auto make = [this](const char* caption, const char* hint, int image, QKeySequence shortcut,
@@ -202,7 +214,28 @@ void TfMain::CreateWidgets() {
     pop1.OnWork = [](TNetComponent&, TWorkMode, std::int32_t) {
         QCoreApplication::processEvents();
     };
+    // A server that is slow to answer must not freeze the window until the read time-out.
+    pop1.OnWaiting = [](TNetComponent&) { QCoreApplication::processEvents(); };
     pop1.ReadTimeout = kMailReadTimeout;
+
+    fp = new TPlacementStore(this, TPlacementStore::fpPosition);
+
+    http1.MaxLineAction = TMaxLineAction::maException;
+    http1.AllowCookies = true;
+    http1.ReadTimeout = 60000;
+    // A download address on another host makes its own connect; it waits no longer than the
+    // update check's own connects do.
+    http1.ConnectTimeout = 10000;
+    http1.OnWork = [this](TNetComponent& sender, TWorkMode mode, std::int32_t count) {
+        http1Work(sender, mode, count);
+    };
+    // Nor must a slow update server; Busy keeps the other network commands away meanwhile.
+    http1.OnWaiting = [](TNetComponent&) { QCoreApplication::processEvents(); };
+    InstallerStarter = [](const std::string& path) { kavrel::OpenWithShell(path); };
+    ProgramCloser = [this] {
+        close();
+        QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+    };
 
     resize(481, 279);
     setMinimumSize(350, 200);
@@ -246,6 +279,9 @@ void TfMain::CreateMenus() {
 void TfMain::FormCreate(const QStringList& arguments, const std::function<void()>& initGlobals) {
     setWindowTitle(QString::fromUtf8(kProgramTitle));
     initGlobals();
+    fp->IniFileName = IniPath;
+    fp->Active = true;
+    LoadUpdateHosts(IniPath);
     SetLog("Started " + FormatDateTime("m/d/yyyy h:nna/p", Now()));
     txtTray->SetText(QStringLiteral("n/a"));
     SetLabelText(labLastChecked, QStringLiteral("Last Checked: n/a"), 289);
@@ -269,7 +305,7 @@ void TfMain::ShowAtStart() {
 }
 
 void TfMain::ApplySettings() {
-    Timer1->setInterval(Settings.CheckInterval * 60000);
+    Timer1->setInterval(TimerInterval(Settings.CheckInterval));
     const std::string& program = Settings.MailProgram;
     std::error_code ec;
     actExternalMail->setEnabled(!Trim(program).empty() &&
@@ -281,11 +317,22 @@ void TfMain::ApplySettings() {
 }
 
 void TfMain::actSettingsExecute() {
-    // The settings dialog comes with its own change; until then the command only restarts
-    // the countdown around the settings as they are.
-    Timer1->stop();
-    ApplySettings();
-    Timer1->start();
+    // Restarting the timer makes the next check come one full interval after the dialog.
+    const auto apply = [this] {
+        Timer1->stop();
+        ApplySettings();
+        Timer1->start();
+    };
+    bool ran = false;
+    try {
+        ran = RunSettingsDialog(this);
+    } catch (const std::exception&) {
+        // A refused start-at-login entry comes after the values were saved: they take effect
+        // before the error is shown.
+        apply();
+        throw;
+    }
+    if (ran) apply();
 }
 
 void TfMain::actCheckExecute() { CheckMail(); }
@@ -307,8 +354,24 @@ void TfMain::actAboutExecute() { kavrel::actAboutExecute(this); }
 
 void TfMain::actUpdateExecute() {
     if (Busy) return;
-    // The update check comes with its own change.
+    UpdateExecute(http1, *this, Busy);
 }
+
+void TfMain::http1Work(TNetComponent&, TWorkMode, std::int32_t AWorkCount) {
+    UpdateWork(*this, AWorkCount);
+}
+
+void TfMain::SetProgressVisible(bool visible) {
+    pbProgress->setVisible(visible);
+    labProgress->setVisible(visible);
+}
+
+void TfMain::ShowInformation(const std::string& caption, const std::string& text) {
+    ShowMessage(this, ToQString(caption), ToQString(text));
+}
+
+void TfMain::StartInstaller(const std::string& path) { InstallerStarter(path); }
+void TfMain::CloseProgram() { ProgramCloser(); }
 
 void TfMain::html1HotSpotClick(TPageViewer*, const std::string& SRC, bool& Handled) {
     Handled = ActOnDeleteLink(SRC, [this](std::int32_t row) { DeleteMessage(row); });
@@ -347,7 +410,8 @@ void TfMain::SetProgressLabel(const std::string& text) { labProgress->setText(To
 void TfMain::SetProgressMax(int maximum) { pbProgress->setMaximum(maximum); }
 
 void TfMain::SetProgressPosition(int position) {
-    pbProgress->setValue(position);
+    // The bar ignores a value beyond its end; a download larger than announced shows full.
+    pbProgress->setValue(std::min(position, pbProgress->maximum()));
     pbProgress->repaint();
 }
 
@@ -378,14 +442,19 @@ void TfMain::SetLog(const std::string& text) {
 
 void TfMain::AppendLog(const std::string& piece) { SetLog(log_ + piece); }
 
-void TfMain::hideEvent(QHideEvent* event) {
-    QMainWindow::hideEvent(event);
-    if (!event->spontaneous()) FormHide();
+void TfMain::showEvent(QShowEvent* event) {
+    // Without a saved place the window opens in the middle of the screen.
+    if (!event->spontaneous()) CentreOnScreen(*this);
+    QMainWindow::showEvent(event);
 }
 
-void TfMain::FormHide() {
-    // Saving the window's placement comes with its own change.
+void TfMain::hideEvent(QHideEvent* event) {
+    QMainWindow::hideEvent(event);
+    if (!event->spontaneous()) Guarded(&TfMain::FormHide);
 }
+
+// Also covers closing: the window is hidden after every close it accepts.
+void TfMain::FormHide() { fp->SavePlacement(); }
 
 void TfMain::Guarded(void (TfMain::*command)()) {
     try {

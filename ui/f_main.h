@@ -10,7 +10,9 @@
 #include "core/mail_watch_view.h"
 #include "core/summary.h"
 #include "desktop/sound_player.h"
+#include "net/http_client.h"
 #include "net/pop3.h"
+#include "update/update_view.h"
 
 class QAction;
 class QLabel;
@@ -25,12 +27,13 @@ class QWidget;
 namespace kavrel {
 
 class TPageViewer;
+class TPlacementStore;
 class TTrayTextIcon;
 
 // The main window: the status labels, the "Pop Status" log, the "Messages" page, the tray
 // icon, the check timer and the commands. Busy keeps a check, a deletion and an update check
 // from overlapping while the event loop runs inside them.
-class TfMain : public QMainWindow, public TSummaryView, public TMailWatchView {
+class TfMain : public QMainWindow, public TSummaryView, public TMailWatchView, public TUpdateView {
     Q_OBJECT
 
   public:
@@ -65,13 +68,14 @@ class TfMain : public QMainWindow, public TSummaryView, public TMailWatchView {
     void actUpdateExecute();
     void html1HotSpotClick(TPageViewer* Sender, const std::string& SRC, bool& Handled);
     void Timer1Timer();
+    void http1Work(TNetComponent& Sender, TWorkMode AWorkMode, std::int32_t AWorkCount);
 
     // The summary's places.
     void SetTrayHint(const std::string& hint) override;
     void SetMessagesCaption(const std::string& caption) override;
     void SetTrayText(const std::string& text) override;
 
-    // What the check and the deletion do in the window.
+    // What the check, the deletion and the update check do in the window.
     void BeginWaitCursor() override;
     void EndWaitCursor() override;
     void ShowProgress() override;
@@ -101,6 +105,7 @@ class TfMain : public QMainWindow, public TSummaryView, public TMailWatchView {
     QMenu* PopupMenu1;
     QTimer* Timer1;
     TTrayTextIcon* txtTray;
+    TPlacementStore* fp;
 
     QAction* actExit;
     QAction* actHide;
@@ -113,8 +118,19 @@ class TfMain : public QMainWindow, public TSummaryView, public TMailWatchView {
 
     TPOP3 pop1;
     TSoundPlayer mpSound;
+    THTTPClient http1;
+
+    // The update check's own needs of the window.
+    void SetProgressVisible(bool visible) override;
+    void ShowInformation(const std::string& caption, const std::string& text) override;
+    void StartInstaller(const std::string& path) override;
+    void CloseProgram() override;
+    // What starting the installer and ending the program do; tests put recorders here.
+    std::function<void(const std::string&)> InstallerStarter;
+    std::function<void()> ProgramCloser;
 
   protected:
+    void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
 
   private:

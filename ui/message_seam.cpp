@@ -57,6 +57,10 @@ void ShowMessage(QWidget* parent, const QString& text) {
     Responder()(parent, {TMessageKind::Information, Title(), text});
 }
 
+void ShowMessage(QWidget* parent, const QString& title, const QString& text) {
+    Responder()(parent, {TMessageKind::Information, title, text});
+}
+
 void ShowError(QWidget* parent, const QString& text) {
     Responder()(parent, {TMessageKind::Error, Title(), text});
 }

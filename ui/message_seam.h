@@ -34,6 +34,7 @@ class TScopedMessageResponder {
 };
 
 void ShowMessage(QWidget* parent, const QString& text);
+void ShowMessage(QWidget* parent, const QString& title, const QString& text);
 void ShowError(QWidget* parent, const QString& text);
 bool AskYesNo(QWidget* parent, const QString& title, const QString& text);
 

@@ -10,6 +10,8 @@
 #include <QTest>
 #include <QTimer>
 
+#include "update/update_hosts.h"
+
 namespace kavrel {
 namespace {
 
@@ -78,7 +80,7 @@ TEST(About, AddressClickOpensTheSiteAndKeepsTheBox) {
     box.Opener = [&](const std::string& target) { opened.push_back(target); };
     box.show();
     QTest::mouseClick(box.labURL, Qt::LeftButton);
-    EXPECT_EQ(opened, std::vector<std::string>{kWebAddress});
+    EXPECT_EQ(opened, std::vector<std::string>{WebAddress()});
     EXPECT_TRUE(box.isVisible());
     EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
     QTest::mouseClick(box.labURL, Qt::RightButton);

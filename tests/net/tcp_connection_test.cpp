@@ -134,6 +134,21 @@ TEST(TCPConnection, ReadTimeouts) {
     EXPECT_EQ(s.Client.ReadLine(), "later");
 }
 
+TEST(TCPConnection, WaitingReportsWhileTheReplyIsLate) {
+    TSession s({Stall(450), SendLine("late"), Stall(2000)});
+    int calls = 0;
+    s.Client.OnWaiting = [&](TNetComponent&) { ++calls; };
+    s.Client.ReadTimeout = 5000;
+    EXPECT_EQ(s.Client.ReadLine(), "late");
+    EXPECT_GE(calls, 3) << "about one call per step of the wait";
+    calls = 0;
+    s.Client.ReadTimeout = 350;
+    EXPECT_EQ(test::MessageOf<EReadTimeout>([&] { s.Client.ReadLine(); }), "Read Timeout")
+        << "the steps keep the time-out";
+    EXPECT_GE(calls, 2);
+    EXPECT_LE(calls, 4);
+}
+
 TEST(TCPConnection, Replies) {
     struct {
         const char* name;

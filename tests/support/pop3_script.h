@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -16,10 +17,12 @@ struct TScriptMessage {
 
 using TScript = std::vector<TScriptStep>;
 
-inline TScript operator+(TScript a, const TScript& b) {
+inline TScript& operator+=(TScript& a, const TScript& b) {
     a.insert(a.end(), b.begin(), b.end());
     return a;
 }
+
+inline TScript operator+(TScript a, const TScript& b) { return a += b; }
 
 inline TScript LogIn(const std::string& user = "ann", const std::string& password = "secret") {
     return {SendLine("+OK ready"), Expect("USER " + user), SendLine("+OK"),
@@ -62,12 +65,12 @@ inline TScript CheckSession(const std::vector<TScriptMessage>& messages,
                             const std::vector<std::size_t>& fresh) {
     TScript s = LogIn() + Uidl(messages) + Stat(messages.size());
     for (std::size_t r = 1; r <= messages.size(); ++r) {
-        s = s + Top(r, messages[r - 1]);
-        for (std::size_t f : fresh) {
-            if (f == r) s = s + ListSize(r, messages[r - 1]);
+        s += Top(r, messages[r - 1]);
+        if (std::find(fresh.begin(), fresh.end(), r) != fresh.end()) {
+            s += ListSize(r, messages[r - 1]);
         }
     }
-    return s + Quit();
+    return s += Quit();
 }
 
 inline std::vector<std::size_t> All(std::size_t count) {

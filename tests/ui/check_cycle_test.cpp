@@ -14,7 +14,7 @@
 #include "desktop/tray_text_icon.h"
 #include "tests/support/pop3_script.h"
 #include "tests/support/pulse_server.h"
-#include "tests/ui/main_window_fixture.h"
+#include "tests/ui/check_window_fixture.h"
 #include "ui/message_seam.h"
 #include "ui/page_viewer.h"
 
@@ -26,57 +26,6 @@ using namespace kavrel::test;
 const std::vector<TScriptMessage> kTwo = {{"u1", "Hello", 1200}, {"u2", "World", 3400}};
 const std::vector<TScriptMessage> kThree = {
     {"u1", "One", 100}, {"u2", "Two", 200}, {"u3", "Three", 300}};
-
-std::string Host(const TScriptServer& server) {
-    return "127.0.0.1:" + std::to_string(server.Port());
-}
-
-class CheckCycleTest : public MainWindowTest {
-  protected:
-    void SetUp() override { window = Open(""); }
-
-    void Account(int slot, const TScriptServer& server, const std::string& user = "ann") {
-        Settings.Active[slot] = true;
-        Settings.Server[slot] = Host(server);
-        Settings.Account[slot] = user;
-        Settings.Password[slot] = "secret";
-    }
-
-    // The log with the time of its first line taken out.
-    std::string Log() const {
-        std::string log = window->LogText();
-        const std::string start = "Checking accounts ";
-        EXPECT_EQ(log.rfind(start, 0), 0u) << log;
-        const auto end = log.find("\r\n");
-        return "Checking accounts T" + (end == std::string::npos ? "" : log.substr(end));
-    }
-
-    // What every way out of a check or a deletion leaves behind.
-    void ExpectIdle() const {
-        EXPECT_FALSE(window->Busy);
-        EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
-        EXPECT_TRUE(window->pbProgress->isHidden());
-        EXPECT_TRUE(window->labProgress->isHidden());
-        EXPECT_EQ(window->pbProgress->value(), 0);
-        EXPECT_TRUE(window->labProgress->text().isEmpty());
-    }
-
-    std::vector<std::string> Uids() const {
-        std::vector<std::string> out;
-        for (const PW_MAIL& m : MailList) out.push_back(m.UID);
-        std::sort(out.begin(), out.end());
-        return out;
-    }
-
-    bool PageShows(const QString& word) const {
-        for (const auto& box : window->html1->TextBoxes()) {
-            if (box.text == word) return true;
-        }
-        return false;
-    }
-
-    std::unique_ptr<TfMain> window;
-};
 
 TEST_F(CheckCycleTest, FirstCycleFindsAllNewAndTheSecondNothing) {
     const std::string started = dir_ / "started";

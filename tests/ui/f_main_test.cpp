@@ -102,13 +102,6 @@ TEST_F(MainWindowTest, ApplySettings) {
         EXPECT_TRUE(w->PopupMenu1->actions().contains(w->actExternalMail));
         EXPECT_TRUE(w->ToolBar1->actions().contains(w->actExternalMail));
     }
-    // The settings command applies a changed file at once.
-    const auto w = Open("");
-    EXPECT_FALSE(w->actExternalMail->isEnabled());
-    Settings.MailProgram = dir_ / "mailer";
-    w->actSettingsExecute();
-    EXPECT_TRUE(w->actExternalMail->isEnabled());
-    EXPECT_TRUE(w->Timer1->isActive());
 }
 
 TEST_F(MainWindowTest, TrayArgument) {

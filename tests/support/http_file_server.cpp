@@ -1,0 +1,105 @@
+#include "tests/support/http_file_server.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <fstream>
+#include <stdexcept>
+#include <thread>
+
+namespace kavrel::test {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr const char* kPython = "/usr/bin/python3";
+
+}  // namespace
+
+THTTPFileServer::THTTPFileServer(const std::string& root) {
+    if (::access(kPython, X_OK) != 0) {
+        throw std::runtime_error("python3 is not installed: install the Debian package python3");
+    }
+    std::string logTemplate = "/tmp/kavrel-http-log-XXXXXX";
+    const int logFd = ::mkostemp(logTemplate.data(), O_CLOEXEC);
+    if (logFd < 0) throw std::runtime_error("no log file for the web server");
+    log_ = logTemplate;
+    int pipeFds[2];
+    if (::pipe2(pipeFds, O_CLOEXEC) != 0) {
+        ::close(logFd);
+        throw std::runtime_error("no pipe for the web server");
+    }
+    pid_ = ::fork();
+    if (pid_ < 0) throw std::runtime_error("fork failed");
+    if (pid_ == 0) {
+        ::dup2(pipeFds[1], STDOUT_FILENO);
+        ::dup2(logFd, STDERR_FILENO);
+        // Port 0: the system picks a free one, and the server names it on its first line.
+        ::execl(kPython, kPython, "-u", "-m", "http.server", "0", "--bind", "127.0.0.1",
+                "--directory", root.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    ::close(logFd);
+    ::close(pipeFds[1]);
+    output_.reset(pipeFds[0]);
+
+    // "Serving HTTP on 127.0.0.1 port 40123 (http://127.0.0.1:40123/) ..."
+    std::string text;
+    const auto deadline = Clock::now() + std::chrono::seconds(15);
+    while (Clock::now() < deadline && text.find(") ...") == std::string::npos) {
+        pollfd p{output_.get(), POLLIN, 0};
+        if (::poll(&p, 1, 100) <= 0) continue;
+        char buffer[256];
+        const ssize_t n = ::read(output_.get(), buffer, sizeof buffer);
+        if (n <= 0) break;
+        text.append(buffer, static_cast<std::size_t>(n));
+    }
+    const auto at = text.find(" port ");
+    if (at != std::string::npos) port_ = std::atoi(text.c_str() + at + 6);
+    if (port_ <= 0) {
+        Stop();
+        throw std::runtime_error("python3 http.server did not start: " + text);
+    }
+}
+
+THTTPFileServer::~THTTPFileServer() { Stop(); }
+
+void THTTPFileServer::Stop() {
+    if (pid_ > 0) {
+        ::kill(pid_, SIGTERM);
+        const auto deadline = Clock::now() + std::chrono::seconds(5);
+        bool ended = false;
+        while (!ended && Clock::now() < deadline) {
+            ended = ::waitpid(pid_, nullptr, WNOHANG) == pid_;
+            if (!ended) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        if (!ended) {
+            ::kill(pid_, SIGKILL);
+            ::waitpid(pid_, nullptr, 0);
+        }
+        pid_ = -1;
+    }
+    if (!log_.empty()) ::unlink(log_.c_str());
+    log_.clear();
+}
+
+std::string THTTPFileServer::Address() const { return "127.0.0.1:" + std::to_string(port_); }
+
+std::vector<std::string> THTTPFileServer::Requests() const {
+    // 127.0.0.1 - - [10/Jun/2024 10:00:00] "GET /files/kavrel.version HTTP/1.1" 200 -
+    std::vector<std::string> paths;
+    std::ifstream in(log_);
+    for (std::string line; std::getline(in, line);) {
+        const auto at = line.find("\"GET ");
+        if (at == std::string::npos) continue;
+        const auto end = line.find(' ', at + 5);
+        paths.push_back(line.substr(at + 5, end - at - 5));
+    }
+    return paths;
+}
+
+}  // namespace kavrel::test

@@ -1,0 +1,376 @@
+#include <gtest/gtest.h>
+
+#include <QGuiApplication>
+#include <QLabel>
+#include <QProgressBar>
+#include <QTest>
+#include <QTimer>
+#include <algorithm>
+#include <filesystem>
+#include <optional>
+
+#include "config/u_globals.h"
+#include "desktop/f_about.h"
+#include "tests/support/http_file_server.h"
+#include "tests/support/loopback_ports.h"
+#include "tests/support/temp_dir.h"
+#include "ui/f_main.h"
+#include "ui/message_seam.h"
+#include "update/update_hosts.h"
+
+namespace kavrel {
+namespace {
+
+namespace fs = std::filesystem;
+using test::ReadFile;
+using test::WriteFile;
+
+struct TBox {
+    TMessageKind Kind;
+    std::string Title;
+    std::string Text;
+    bool operator==(const TBox&) const = default;
+};
+
+std::ostream& operator<<(std::ostream& out, const TBox& box) {
+    return out << static_cast<int>(box.Kind) << " [" << box.Title << "] " << box.Text;
+}
+
+// What one run of the command did, as the user would have seen it.
+struct TRun {
+    std::vector<TBox> Boxes;
+    std::vector<std::string> Started;
+    bool Closed = false;
+    // The progress widgets when the installer was started.
+    std::string ProgressLabel;
+    int ProgressValue = -1;
+    int ProgressMax = -1;
+    bool ProgressShown = false;
+};
+
+// The main window over a settings folder of its own, a real web server on loopback serving
+// www/, and a current folder of its own for the installer.
+class UpdateCheckTest : public testing::Test {
+  protected:
+    void SetUp() override {
+        fs::create_directories(dir_ / "www/files");
+        fs::create_directories(dir_ / "cfg");
+        fs::create_directories(dir_ / "work");
+        oldCwd_ = fs::current_path();
+        fs::current_path(dir_ / "work");
+        server_.emplace(dir_ / "www");
+    }
+    void TearDown() override {
+        fs::current_path(oldCwd_);
+        while (QGuiApplication::overrideCursor() != nullptr)
+            QGuiApplication::restoreOverrideCursor();
+        LoadUpdateHosts("");
+    }
+
+    std::unique_ptr<TfMain> Open(const std::string& updateHost) {
+        WriteFile(dir_ / "cfg/kavrel.ini",
+                  "[general]\nupdatehost=" + updateHost + "\nwebhost=" + server_->Address() + "\n");
+        return std::make_unique<TfMain>(QStringList{}, nullptr, [this] {
+            AppPath = dir_ / "app/";
+            IniPath = dir_ / "cfg/kavrel.ini";
+            Settings = PW_SETTINGS_TYPE{};
+            LoadSettings();
+        });
+    }
+
+    TRun Run(TfMain& w, bool answer) {
+        TRun run;
+        const TScopedMessageResponder responder([&](QWidget*, const TMessageRequest& r) {
+            run.Boxes.push_back({r.Kind, r.Title.toStdString(), r.Text.toStdString()});
+            return r.Kind == TMessageKind::Question ? answer : true;
+        });
+        w.InstallerStarter = [&](const std::string& path) {
+            run.Started.push_back(path);
+            run.ProgressLabel = w.labProgress->text().toStdString();
+            run.ProgressValue = w.pbProgress->value();
+            run.ProgressMax = w.pbProgress->maximum();
+            run.ProgressShown = !w.pbProgress->isHidden() && !w.labProgress->isHidden();
+        };
+        w.ProgramCloser = [&] { run.Closed = true; };
+        w.actUpdateExecute();
+        return run;
+    }
+
+    // The log after its "Started" line.
+    static std::string LogTail(const TfMain& w) {
+        const std::string& log = w.LogText();
+        return log.substr(std::min(log.find("\r\n"), log.size()));
+    }
+
+    std::string Address() const { return server_->Address(); }
+    std::string UnableLines() const {
+        return "\r\n... Unable to obtain version information\r\n... Please go to https://" +
+               Address() + "/ to obtain the latest version.";
+    }
+    TBox UnableBox() const {
+        return {TMessageKind::Information, "Kavrel v1.5",
+                "Unable to obtain version information\r\nPlease go to https://" + Address() +
+                    "/ to obtain the latest version."};
+    }
+    std::string Connecting() const {
+        return "\r\nConnecting to " + Address() + " to obtain update information.";
+    }
+
+    test::TTempDir dir_;
+    fs::path oldCwd_;
+    std::optional<test::THTTPFileServer> server_;
+};
+
+const std::string kInstaller = "#!/bin/sh\necho installing\n" + std::string(70000, '#') + "\n";
+const TBox kQuestion{TMessageKind::Question, "Kavrel v1.5",
+                     "An update to Kavrel is available.\rYou are running Kavrel v1.5\rDo you "
+                     "wish to update to Kavrel v1.51 dated 11/30/2003?"};
+
+// A version file announcing version, with the installer in files/; changes replace or add keys,
+// and an empty value leaves a key out.
+std::string VersionFile(const std::string& version,
+                        const std::vector<std::pair<std::string, std::string>>& changes = {}) {
+    std::vector<std::pair<std::string, std::string>> keys = {
+        {"version", version},
+        {"versionDescription", "Kavrel v1.51"},
+        {"releaseDate", "11/30/2003"},
+        {"fileSize", std::to_string(kInstaller.size())},
+        {"fileURL", "setup.exe"}};
+    for (const auto& [key, value] : changes) {
+        auto it =
+            std::find_if(keys.begin(), keys.end(), [&](const auto& k) { return k.first == key; });
+        if (it == keys.end())
+            keys.emplace_back(key, value);
+        else
+            it->second = value;
+    }
+    std::string text = "[information]\n";
+    for (const auto& [key, value] : keys) {
+        if (!value.empty()) text += key + "=" + value + "\n";
+    }
+    return text;
+}
+
+TEST_F(UpdateCheckTest, Outcomes) {
+    WriteFile(dir_ / "www/files/setup.exe", kInstaller);
+    WriteFile(dir_ / "www/other.exe", kInstaller);
+    fs::create_directory(dir_ / "work/taken");
+    const std::string latest = "Kavrel v1.5 is the latest version.";
+    const std::string downloading = "\r\n... downloading update.";
+    const std::string notFound = "\r\n... HTTP/1.0 404 File not found";
+    struct {
+        const char* name;
+        std::optional<std::string> versionFile;  // none: the server has no such file
+        bool answer;
+        std::string log;  // after the connecting line
+        std::vector<TBox> boxes;
+        std::string saved;  // the installer's name in the current folder, "" for none
+    } const rows[] = {
+        {"newer, the user agrees",
+         VersionFile("00151"),
+         true,
+         downloading,
+         {kQuestion},
+         "setup.exe"},
+        {"newer, the user declines", VersionFile("00151"), false, "", {kQuestion}, ""},
+        {"newer by a longer text", VersionFile("0016"), false, "", {kQuestion}, ""},
+        {"the same version",
+         VersionFile("00150"),
+         true,
+         "",
+         {{TMessageKind::Information, "Kavrel v1.5", latest}},
+         ""},
+        {"an older version",
+         VersionFile("00149"),
+         true,
+         "",
+         {{TMessageKind::Information, "Kavrel v1.5", latest}},
+         ""},
+        {"a shorter text is older",
+         VersionFile("0015"),
+         true,
+         "",
+         {{TMessageKind::Information, "Kavrel v1.5", latest}},
+         ""},
+        {"no version file", std::nullopt, true, UnableLines() + notFound, {UnableBox()}, ""},
+        {"no version key",
+         "[information]\nversionDescription=x\n",
+         true,
+         UnableLines(),
+         {UnableBox()},
+         ""},
+        {"no section", "[other]\nversion=00151\n", true, UnableLines(), {UnableBox()}, ""},
+        {"installer not on the server",
+         VersionFile("00151", {{"fileURL", "gone.exe"}}),
+         true,
+         downloading + UnableLines() + notFound,
+         {kQuestion, UnableBox()},
+         ""},
+        {"installer name taken by a folder",
+         VersionFile("00151", {{"fileName", "taken"}}),
+         true,
+         downloading + UnableLines() + "\r\n... Unable to save the update as taken",
+         {kQuestion, UnableBox()},
+         ""},
+        {"a name that climbs out",
+         VersionFile("00151", {{"fileName", "../escape.exe"}}),
+         true,
+         downloading,
+         {kQuestion},
+         "escape.exe"},
+        {"an absolute name",
+         VersionFile("00151", {{"fileName", dir_ / "abs.exe"}}),
+         true,
+         downloading,
+         {kQuestion},
+         "abs.exe"},
+        {"a hidden name",
+         VersionFile("00151", {{"fileName", ".profile"}}),
+         true,
+         downloading,
+         {kQuestion},
+         "setup.exe"},
+        {"a full address of its own",
+         VersionFile("00151",
+                     {{"fileURL", "http://" + Address() + "/other.exe"}, {"fileName", "o.exe"}}),
+         true,
+         downloading,
+         {kQuestion},
+         "o.exe"},
+        {"a size below 0",
+         VersionFile("00151", {{"fileSize", "-5"}}),
+         true,
+         UnableLines() + "\r\n... Invalid size of the update: -5",
+         {kQuestion, UnableBox()},
+         ""},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.name);
+        fs::remove(dir_ / "www/files/kavrel.version");
+        fs::remove(dir_ / "cfg/kavrel.version");
+        if (r.versionFile) WriteFile(dir_ / "www/files/kavrel.version", *r.versionFile);
+        for (const char* name : {"setup.exe", "escape.exe", "abs.exe", "o.exe"})
+            fs::remove(dir_ / ("work/" + std::string(name)));
+        const auto w = Open(Address());
+        const TRun run = Run(*w, r.answer);
+
+        EXPECT_EQ(LogTail(*w), Connecting() + r.log);
+        EXPECT_EQ(run.Boxes, r.boxes);
+        const bool installed = !r.saved.empty();
+        EXPECT_EQ(run.Started,
+                  installed ? std::vector<std::string>{r.saved} : std::vector<std::string>{});
+        EXPECT_EQ(run.Closed, installed);
+        if (installed) {
+            EXPECT_EQ(ReadFile(dir_ / ("work/" + r.saved)), kInstaller);
+            // The program ends as it is: busy and with the hourglass.
+            EXPECT_TRUE(w->Busy);
+            EXPECT_NE(QGuiApplication::overrideCursor(), nullptr);
+            while (QGuiApplication::overrideCursor()) QGuiApplication::restoreOverrideCursor();
+        } else {
+            EXPECT_FALSE(w->Busy);
+            EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+            EXPECT_TRUE(w->pbProgress->isHidden());
+            EXPECT_TRUE(w->labProgress->isHidden());
+            EXPECT_TRUE(w->labProgress->text().isEmpty());
+            EXPECT_FALSE(w->http1.IsConnected());
+        }
+        // Nothing lands outside the current folder, whatever the server names.
+        EXPECT_FALSE(fs::exists(dir_ / "escape.exe"));
+        EXPECT_EQ(ReadFile(dir_ / "abs.exe"), "");
+        EXPECT_FALSE(fs::exists(dir_ / "work/.profile"));
+        // The version file is kept beside the settings.
+        if (r.versionFile)
+            EXPECT_EQ(ReadFile(dir_ / "cfg/kavrel.version"), *r.versionFile);
+        else
+            EXPECT_FALSE(fs::exists(dir_ / "cfg/kavrel.version"));
+    }
+}
+
+TEST_F(UpdateCheckTest, DownloadShowsItsProgressAndAsksForWhatTheFileNames) {
+    WriteFile(dir_ / "www/files/setup.exe", kInstaller);
+    WriteFile(dir_ / "www/files/kavrel.version", VersionFile("00151"));
+    const auto w = Open(Address());
+    const TRun run = Run(*w, true);
+    ASSERT_EQ(run.Started.size(), 1u);
+    const int size = static_cast<int>(kInstaller.size());
+    EXPECT_EQ(run.ProgressLabel,
+              "Downloading update. Downloaded " + std::to_string(size) + " bytes");
+    EXPECT_EQ(run.ProgressMax, size);
+    EXPECT_EQ(run.ProgressValue, size);
+    EXPECT_TRUE(run.ProgressShown);
+    EXPECT_EQ(server_->Requests(),
+              (std::vector<std::string>{"/files/kavrel.version", "/files/setup.exe"}));
+}
+
+TEST_F(UpdateCheckTest, SizesThatCannotBeReadGiveTheUsualMaximum) {
+    WriteFile(dir_ / "www/files/setup.exe", kInstaller);
+    for (const std::string size : {"abc", ""}) {
+        WriteFile(dir_ / "www/files/kavrel.version", VersionFile("00151", {{"fileSize", size}}));
+        const auto w = Open(Address());
+        const TRun run = Run(*w, true);
+        EXPECT_EQ(run.ProgressMax, 1000000) << size;
+        // Past a bar's end the bar is simply full.
+        EXPECT_EQ(run.ProgressValue, static_cast<int>(kInstaller.size())) << size;
+    }
+}
+
+TEST_F(UpdateCheckTest, UnreachableHost) {
+    const test::TRefusingPort refusing;
+    const auto w = Open("127.0.0.1:" + std::to_string(refusing.Port()));
+    const TRun run = Run(*w, true);
+    EXPECT_EQ(LogTail(*w), "\r\nConnecting to " + Address() + " to obtain update information." +
+                               UnableLines() +
+                               "\r\n... Socket Error # 10061\r\nConnection refused.");
+    EXPECT_EQ(run.Boxes, std::vector<TBox>{UnableBox()});
+    EXPECT_FALSE(w->Busy);
+}
+
+TEST_F(UpdateCheckTest, SilentServerLeavesTheWindowAnsweringUntilTheReadTimeOut) {
+    // The kernel completes the connect, and nobody ever answers the request.
+    int port = 0;
+    const TUniqueFd listener = test::BoundLoopbackSocket(port, 8);
+    const auto w = Open("127.0.0.1:" + std::to_string(port));
+    w->http1.ReadTimeout = 1500;
+    int ticks = 0;
+    QTimer timer;
+    QObject::connect(&timer, &QTimer::timeout, [&] { ++ticks; });
+    timer.start(100);
+    const TRun run = Run(*w, true);
+    EXPECT_GE(ticks, 5);
+    EXPECT_EQ(LogTail(*w), Connecting() + UnableLines() + "\r\n... Read Timeout");
+    EXPECT_EQ(run.Boxes, std::vector<TBox>{UnableBox()});
+    EXPECT_FALSE(w->Busy);
+}
+
+TEST_F(UpdateCheckTest, NothingStartsWhileBusy) {
+    WriteFile(dir_ / "www/files/kavrel.version", VersionFile("00151"));
+    const auto w = Open(Address());
+    w->Busy = true;
+    EXPECT_TRUE(Run(*w, true).Boxes.empty());
+    EXPECT_EQ(LogTail(*w), "");
+    w->Busy = false;
+    // A second command that arrives while the first one runs the event loop does nothing.
+    int nested = 0;
+    QTimer::singleShot(0, w.get(), [&] {
+        ++nested;
+        w->actUpdateExecute();
+    });
+    const TRun run = Run(*w, false);
+    EXPECT_EQ(nested, 1);
+    EXPECT_EQ(run.Boxes, std::vector<TBox>{kQuestion});
+    EXPECT_EQ(LogTail(*w), Connecting());
+}
+
+TEST_F(UpdateCheckTest, AboutBoxNamesTheConfiguredSite) {
+    const auto w = Open(Address());
+    TfAbout box(w.get());
+    std::vector<std::string> opened;
+    box.Opener = [&](const std::string& target) { opened.push_back(target); };
+    EXPECT_EQ(box.labURL->text().toStdString(), "https://" + Address() + "/");
+    box.show();
+    QTest::mouseClick(box.labURL, Qt::LeftButton);
+    EXPECT_EQ(opened, std::vector<std::string>{"https://" + Address() + "/"});
+}
+
+}  // namespace
+}  // namespace kavrel

@@ -1,0 +1,312 @@
+#include "ui/f_settings.h"
+
+#include <QCheckBox>
+#include <QFrame>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QShowEvent>
+#include <algorithm>
+#include <iterator>
+
+#include "base/strings.h"
+#include "config/settings.h"
+#include "config/u_globals.h"
+#include "config/utils.h"
+#include "desktop/qt_text.h"
+#include "ui/file_name_edit.h"
+#include "ui/placement_store.h"
+#include "ui/spin_edit.h"
+
+namespace kavrel {
+namespace {
+
+// Columns of the account grid, with their designed widths.
+enum TColumn { kServerCol, kAccountCol, kPasswordCol, kEnabledCol, kColumns };
+constexpr int kColumnWidth[kColumns] = {145, 137, 121, 49};
+constexpr int kHeadingRow = 8;
+
+// The heading captions and the strip behind the "Enabled" boxes share the button-highlight
+// colour of the desktop.
+void UseHighlightBackground(QWidget* w) {
+    QPalette palette = w->palette();
+    palette.setColor(QPalette::Window, palette.color(QPalette::Light));
+    w->setPalette(palette);
+    w->setAutoFillBackground(true);
+}
+
+QLabel* Heading(QWidget* parent, const char* caption) {
+    auto* label = new QLabel(QString::fromUtf8(caption), parent);
+    UseHighlightBackground(label);
+    label->setIndent(3);
+    return label;
+}
+
+QLabel* FieldLabel(QWidget* parent, const char* caption) {
+    auto* label = new QLabel(QString::fromUtf8(caption), parent);
+    label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    label->setIndent(4);
+    return label;
+}
+
+bool HoldsText(const QLineEdit* box) { return !Trim(FromQString(box->text())).empty(); }
+
+QPointer<TfSettings>& OpenDialog() {
+    static QPointer<TfSettings> open;
+    return open;
+}
+
+}  // namespace
+
+TfSettings::TfSettings(QWidget* owner) : QDialog(owner) {
+    CreateControls();
+    FormCreate();
+}
+
+TfSettings::~TfSettings() { fp->FormDestroy(); }
+
+void TfSettings::CreateControls() {
+    setWindowTitle(QStringLiteral("Settings"));
+    // A fixed dialog frame: no resizing, no minimize or maximize box.
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+
+    auto* grid = new QGridLayout(this);
+    grid->setContentsMargins(12, 8, 8, 8);
+    grid->setHorizontalSpacing(0);
+    grid->setVerticalSpacing(2);
+    for (int c = 0; c < kColumns; ++c) grid->setColumnMinimumWidth(c, kColumnWidth[c]);
+
+    // Created in tab order, so that the focus chain follows the layout of the window.
+    chkStartWithWindows = new QCheckBox(QStringLiteral("Start at login"), this);
+    grid->addWidget(chkStartWithWindows, 0, kAccountCol, 1, 3);
+
+    grid->addWidget(FieldLabel(this, "Check every"), 1, kServerCol);
+    auto* intervalRow = new QHBoxLayout;
+    intervalRow->setSpacing(4);
+    txtCheckInterval = new TSpinEdit(1, 120, this);
+    txtCheckInterval->SetValue(5);
+    txtCheckInterval->setFixedWidth(std::max(
+        49, txtCheckInterval->fontMetrics().horizontalAdvance(QStringLiteral("0000")) + 32));
+    intervalRow->addWidget(txtCheckInterval);
+    intervalRow->addWidget(new QLabel(QStringLiteral("minutes"), this));
+    intervalRow->addStretch(1);
+    grid->addLayout(intervalRow, 1, kAccountCol, 1, 3);
+
+    chkUnhide = new QCheckBox(QStringLiteral("Pop-up Kavrel when new mail arrives"), this);
+    grid->addWidget(chkUnhide, 2, kAccountCol, 1, 3);
+
+    grid->addWidget(FieldLabel(this, "Mail program"), 3, kServerCol);
+    txtMailProgram = new TFileNameEdit(this);
+    txtMailProgram->DialogTitle = QStringLiteral("Select your mail program");
+    txtMailProgram->Filter = QStringLiteral("Programs (*)");
+    txtMailProgram->setMinimumWidth(205);
+    grid->addWidget(txtMailProgram, 3, kAccountCol, 1, 2);
+
+    chkAutoLaunch = new QCheckBox(QStringLiteral("Start this program when new mail arrives"), this);
+    grid->addWidget(chkAutoLaunch, 4, kAccountCol, 1, 3);
+
+    grid->addWidget(FieldLabel(this, "New mail sound"), 5, kServerCol);
+    txtSound = new TFileNameEdit(this);
+    txtSound->DialogTitle = QStringLiteral("Select your mail program");
+    txtSound->Filter = QStringLiteral("Wave Files (*.wav)");
+    txtSound->DefaultExt = QStringLiteral("wav");
+    txtSound->setMinimumWidth(205);
+    grid->addWidget(txtSound, 5, kAccountCol, 1, 2);
+
+    chkConfirmDelete =
+        new QCheckBox(QStringLiteral("Show message box confirming deletions."), this);
+    chkConfirmDelete->setChecked(true);
+    grid->addWidget(chkConfirmDelete, 6, kAccountCol, 1, 3);
+    grid->setRowMinimumHeight(7, 8);
+    grid->setRowStretch(7, 1);
+
+    // The strip goes in first so that it lies behind the boxes of its column.
+    auto* strip = new QWidget(this);
+    UseHighlightBackground(strip);
+    grid->addWidget(strip, kHeadingRow, kEnabledCol, 5, 1);
+    grid->addWidget(Heading(this, "POP Server"), kHeadingRow, kServerCol);
+    grid->addWidget(Heading(this, "Account Login"), kHeadingRow, kAccountCol);
+    grid->addWidget(Heading(this, "Password"), kHeadingRow, kPasswordCol);
+    grid->addWidget(Heading(this, "Enabled"), kHeadingRow, kEnabledCol);
+
+    QLineEdit** servers[] = {&txtServer1, &txtServer2, &txtServer3, &txtServer4};
+    QLineEdit** accounts[] = {&txtAcct1, &txtAcct2, &txtAcct3, &txtAcct4};
+    QLineEdit** passwords[] = {&txtPass1, &txtPass2, &txtPass3, &txtPass4};
+    QCheckBox** enables[] = {&chkEnable1, &chkEnable2, &chkEnable3, &chkEnable4};
+    for (int i = 0; i < kAccountCount; ++i) {
+        const int row = kHeadingRow + 1 + i;
+        const QString number = QString::number(i + 1);
+        *servers[i] = new QLineEdit(this);
+        (*servers[i])->setAccessibleName(QStringLiteral("POP Server ") + number);
+        *accounts[i] = new QLineEdit(this);
+        (*accounts[i])->setAccessibleName(QStringLiteral("Account Login ") + number);
+        *passwords[i] = new QLineEdit(this);
+        (*passwords[i])->setAccessibleName(QStringLiteral("Password ") + number);
+        // Hidden characters show as "*", whatever the style's own choice.
+        (*passwords[i])->setStyleSheet(QStringLiteral("lineedit-password-character: 42;"));
+        *enables[i] = new QCheckBox(this);
+        (*enables[i])->setAccessibleName(QStringLiteral("Enabled ") + number);
+        (*enables[i])->setEnabled(false);
+        grid->addWidget(*servers[i], row, kServerCol);
+        grid->addWidget(*accounts[i], row, kAccountCol);
+        grid->addWidget(*passwords[i], row, kPasswordCol);
+        grid->addWidget(*enables[i], row, kEnabledCol, Qt::AlignCenter);
+        connect(*servers[i], &QLineEdit::textChanged, this, &TfSettings::txtServer1Change);
+        connect(*accounts[i], &QLineEdit::textChanged, this, &TfSettings::txtServer1Change);
+    }
+
+    auto* line = new QFrame(this);
+    line->setFrameShape(QFrame::HLine);
+    line->setFrameShadow(QFrame::Sunken);
+    grid->setRowMinimumHeight(kHeadingRow + 5, 6);
+    grid->addWidget(line, kHeadingRow + 6, kServerCol, 1, kColumns);
+
+    btnClose = new QPushButton(QStringLiteral("&Close"), this);
+    btnClose->setMinimumWidth(75);
+    btnClose->setDefault(true);
+    connect(btnClose, &QPushButton::clicked, this, &TfSettings::btnCloseClick);
+    chkVisiblePass = new QCheckBox(QStringLiteral("Make passwords visible"), this);
+    connect(chkVisiblePass, &QCheckBox::toggled, this, &TfSettings::chkVisiblePassClick);
+    grid->addWidget(chkVisiblePass, kHeadingRow + 7, kServerCol, 1, 2);
+    grid->addWidget(btnClose, kHeadingRow + 7, kPasswordCol, 1, 2, Qt::AlignRight);
+
+    QWidget* const order[] = {chkStartWithWindows,
+                              txtCheckInterval,
+                              chkUnhide,
+                              txtMailProgram,
+                              chkAutoLaunch,
+                              txtSound,
+                              chkConfirmDelete,
+                              txtServer1,
+                              txtAcct1,
+                              txtPass1,
+                              chkEnable1,
+                              txtServer2,
+                              txtAcct2,
+                              txtPass2,
+                              chkEnable2,
+                              txtServer3,
+                              txtAcct3,
+                              txtPass3,
+                              chkEnable3,
+                              txtServer4,
+                              txtAcct4,
+                              txtPass4,
+                              chkEnable4,
+                              btnClose,
+                              chkVisiblePass};
+    for (std::size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
+
+    // The designed size, or more where the desktop's font needs the room.
+    setFixedSize(sizeHint().expandedTo(QSize(kClientWidth, kClientHeight)));
+}
+
+void TfSettings::FormCreate() {
+    fp = new TPlacementStore(this, TPlacementStore::fpState | TPlacementStore::fpPosition);
+    fp->IniFileName = IniPath;
+    fp->Active = true;
+    SettingsToControls();
+}
+
+TfSettings::TAccountRow TfSettings::Row(int n) const {
+    switch (n) {
+        case 1:
+            return {txtServer1, txtAcct1, txtPass1, chkEnable1};
+        case 2:
+            return {txtServer2, txtAcct2, txtPass2, chkEnable2};
+        case 3:
+            return {txtServer3, txtAcct3, txtPass3, chkEnable3};
+        default:
+            return {txtServer4, txtAcct4, txtPass4, chkEnable4};
+    }
+}
+
+void TfSettings::SettingsToControls() {
+    PW_SETTINGS_TYPE& s = Settings;
+    s.NewMailWave = StripQuotes(s.NewMailWave);
+    for (int n = 1; n <= kAccountCount; ++n) Row(n).Enabled->setChecked(s.Active[n]);
+    for (int n = 1; n <= kAccountCount; ++n) Row(n).Server->setText(ToQString(s.Server[n]));
+    for (int n = 1; n <= kAccountCount; ++n) Row(n).Account->setText(ToQString(s.Account[n]));
+    for (int n = 1; n <= kAccountCount; ++n) Row(n).Password->setText(ToQString(s.Password[n]));
+    chkStartWithWindows->setChecked(s.StartWithWindows);
+    txtCheckInterval->SetValue(s.CheckInterval);
+    chkVisiblePass->setChecked(s.VisiblePassword);
+    chkAutoLaunch->setChecked(s.LaunchOnNewMail);
+    chkUnhide->setChecked(s.ShowOnNewMail);
+    chkConfirmDelete->setChecked(s.ConfirmDelete);
+    txtServer1Change();
+    chkVisiblePassClick();
+    txtMailProgram->setText(ToQString(s.MailProgram));
+    txtSound->setText(ToQString(s.NewMailWave));
+}
+
+void TfSettings::ControlsToSettings() {
+    PW_SETTINGS_TYPE& s = Settings;
+    s.MailProgram = FromQString(txtMailProgram->text());
+    s.NewMailWave = StripQuotes(FromQString(txtSound->text()));
+    for (int n = 1; n <= kAccountCount; ++n) {
+        const TAccountRow row = Row(n);
+        s.Active[n] = row.Enabled->isEnabled() && row.Enabled->isChecked();
+    }
+    for (int n = 1; n <= kAccountCount; ++n) {
+        const TAccountRow row = Row(n);
+        s.Server[n] = FromQString(row.Server->text());
+        s.Account[n] = FromQString(row.Account->text());
+        s.Password[n] = FromQString(row.Password->text());
+    }
+    s.StartWithWindows = chkStartWithWindows->isChecked();
+    s.CheckInterval = txtCheckInterval->Value();
+    s.VisiblePassword = chkVisiblePass->isChecked();
+    s.LaunchOnNewMail = chkAutoLaunch->isChecked();
+    s.ShowOnNewMail = chkUnhide->isChecked();
+    s.ConfirmDelete = chkConfirmDelete->isChecked();
+}
+
+void TfSettings::txtServer1Change() {
+    for (int n = 1; n <= kAccountCount; ++n) {
+        const TAccountRow row = Row(n);
+        // Disabling keeps the tick; ControlsToSettings saves such a row as inactive.
+        row.Enabled->setEnabled(HoldsText(row.Server) && HoldsText(row.Account));
+    }
+}
+
+void TfSettings::chkVisiblePassClick() {
+    const auto mode = chkVisiblePass->isChecked() ? QLineEdit::Normal : QLineEdit::Password;
+    for (int n = 1; n <= kAccountCount; ++n) Row(n).Password->setEchoMode(mode);
+}
+
+void TfSettings::btnCloseClick() { reject(); }
+
+void TfSettings::done(int result) {
+    // Every way of closing ends here while the window is still on the screen.
+    fp->FormClose();
+    QDialog::done(result);
+}
+
+void TfSettings::showEvent(QShowEvent* event) {
+    if (!event->spontaneous()) CentreOnScreen(*this);
+    QDialog::showEvent(event);
+}
+
+bool RunSettingsDialog(QWidget* owner) {
+    // The tray menu stays usable while the dialog is open: a second dialog would save its
+    // own copy of the values over the first one's.
+    if (const QPointer<TfSettings>& open = OpenDialog(); open) {
+        open->raise();
+        open->activateWindow();
+        return false;
+    }
+    TfSettings dialog(owner);
+    OpenDialog() = &dialog;
+    dialog.exec();
+    OpenDialog() = nullptr;
+    dialog.ControlsToSettings();
+    SaveSettings();
+    return true;
+}
+
+}  // namespace kavrel
