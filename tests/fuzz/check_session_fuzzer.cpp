@@ -98,9 +98,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     fuzz::TMemoryIOHandler carrier(stream);
     if (receive != 0) carrier.Chunks = {receive};
-    const int end = (flags >> 3) & 3;
-    carrier.End = end == 1 ? fuzz::TStreamEnd::Reset
-                           : (end == 2 ? fuzz::TStreamEnd::Silence : fuzz::TStreamEnd::Close);
+    carrier.End = fuzz::StreamEndOf(flags >> 3);
     if (flags & 32) carrier.StallEvery = 5;
 
     SetUpAccounts(1 + (flags & 3));

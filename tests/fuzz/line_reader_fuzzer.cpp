@@ -129,9 +129,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     fuzz::TMemoryIOHandler carrier(stream);
     if (receive != 0) carrier.Chunks = {receive, 1u + (receive & 3u)};
-    const int end = (flags >> 1) & 3;
-    carrier.End = end == 1 ? fuzz::TStreamEnd::Reset
-                           : (end == 2 ? fuzz::TStreamEnd::Silence : fuzz::TStreamEnd::Close);
+    carrier.End = fuzz::StreamEndOf(flags >> 1);
     if (flags & 8) carrier.StallEvery = 2 + (receive >> 4);
 
     TTCPConnection c;

@@ -12,6 +12,18 @@ namespace kavrel::fuzz {
 // How the peer ends once every byte of its stream has been delivered.
 enum class TStreamEnd { Close, Reset, Silence };
 
+// An end picked by two option bits: 1 resets, 2 falls silent, 0 and 3 close.
+inline TStreamEnd StreamEndOf(int bits) {
+    switch (bits & 3) {
+        case 1:
+            return TStreamEnd::Reset;
+        case 2:
+            return TStreamEnd::Silence;
+        default:
+            return TStreamEnd::Close;
+    }
+}
+
 // A carrier that plays a fixed byte stream as the peer: in receives of the sizes in Chunks
 // (taken in turn; 0 means as much as asked), with a wait that times out before every
 // StallEvery-th receive, then the end. Connecting always succeeds and goes on with the same
