@@ -1,6 +1,10 @@
 # The whole set-up on Debian 12: `make run` and `make test` (see README.md).
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
+FUZZ_BUILD ?= build-fuzz
+# `make fuzz` runs every harness this long (seconds); FUZZERS=name... picks some of them.
+FUZZ_SECONDS ?= 60
+FUZZERS    ?=
 JOBS       ?= $(shell nproc)
 # CI builds with -Werror; set WERROR=ON to do the same locally.
 WERROR     ?= $(if $(CI),ON,OFF)
@@ -8,7 +12,8 @@ CMAKE_ARGS := -DKAVREL_WERROR=$(WERROR)
 # `make install` puts the program under PREFIX; DESTDIR stages it for a package.
 PREFIX     ?= /usr/local
 
-.PHONY: all deps build build-asan run install test test-build test-asan bench format clean
+.PHONY: all deps build build-asan build-fuzz run install test test-build test-asan test-fuzz \
+        fuzz bench format clean
 
 all: build
 
@@ -23,6 +28,11 @@ build-asan: deps
 	cmake -S . -B $(ASAN_BUILD) $(CMAKE_ARGS) -DKAVREL_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
 	cmake --build $(ASAN_BUILD) -j$(JOBS)
 
+# The libFuzzer harnesses of tests/fuzz, with clang, over the pure libraries only.
+build-fuzz: deps
+	cmake -S . -B $(FUZZ_BUILD) $(CMAKE_ARGS) -DKAVREL_FUZZ=ON -DCMAKE_CXX_COMPILER=clang++
+	cmake --build $(FUZZ_BUILD) -j$(JOBS)
+
 run: build
 	$(BUILD)/app/kavrel $(ARGS)
 
@@ -33,8 +43,9 @@ install:
 	cmake --build $(BUILD) -j$(JOBS) --target kavrel
 	DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix "$(PREFIX)"
 
-# Every test twice: in the normal build and in the address + undefined sanitizer build.
-test: test-build test-asan
+# Every test twice: in the normal build and in the address + undefined sanitizer build; then
+# every fuzz harness for a short while.
+test: test-build test-asan test-fuzz
 
 test-build: build
 	cd $(BUILD) && ctest --output-on-failure -j$(JOBS)
@@ -42,6 +53,13 @@ test-build: build
 test-asan: build-asan
 	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
 	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest --output-on-failure -j$(JOBS)
+
+# Each harness for 10 s under the address and undefined sanitizers: a finding fails the test.
+test-fuzz: build-fuzz
+	scripts/run-fuzzers $(FUZZ_BUILD) 10
+
+fuzz: build-fuzz
+	scripts/run-fuzzers $(FUZZ_BUILD) $(FUZZ_SECONDS) $(FUZZERS)
 
 bench: build
 	$(BUILD)/bench/bench_settings_io
@@ -55,4 +73,4 @@ format:
 	clang-format -i $$(git ls-files '*.h' '*.cpp')
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)

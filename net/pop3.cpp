@@ -78,7 +78,12 @@ std::int32_t TPOP3::GetMessageCount() {
     const auto blank = line.find(' ');
     // A line without a blank gives the empty text, and so the conversion error with nothing
     // in its quotes, as it always has.
-    return StrToInt(blank == std::string::npos ? std::string() : line.substr(0, blank));
+    const std::string text = blank == std::string::npos ? std::string() : line.substr(0, blank);
+    const std::int32_t count = StrToInt(text);
+    // Fewer than no messages is a broken reply, not a count: it would be logged as waiting
+    // and set the progress bar's maximum below its minimum.
+    if (count < 0) throw EConvertError("'" + text + "' is not a valid integer value");
+    return count;
 }
 
 bool TPOP3::ListUids(std::vector<std::string>& AList, std::int32_t AMsgNum) {
@@ -104,7 +109,9 @@ std::int32_t TPOP3::GetMessageSize(std::int32_t AMsgNum) {
     if (line.empty()) return -1;
     const auto blank = line.find(' ');
     const std::string size = blank == std::string::npos ? line : line.substr(blank + 1);
-    return TryStrToInt(size).value_or(-1);
+    // A negative size is as unreadable as a word; -1 is the one value that says so.
+    const std::int32_t octets = TryStrToInt(size).value_or(-1);
+    return octets < 0 ? -1 : octets;
 }
 
 bool TPOP3::MarkDeleted(std::int32_t AMsgNum) {

@@ -96,6 +96,7 @@ TEST(Pop3, MessageCount) {
         {"+OK", 0, ""},
         {"+OK 5", std::nullopt, "'' is not a valid integer value"},
         {"+OK x 3", std::nullopt, "'x' is not a valid integer value"},
+        {"+OK -4 4000", std::nullopt, "'-4' is not a valid integer value"},  // fewer than none
     };
     for (const auto& r : rows) {
         TSession s(LoggedIn({Expect("STAT"), SendLine(r.reply), Expect("QUIT"), Close()}));
@@ -114,7 +115,8 @@ TEST(Pop3, MessageSize) {
     struct {
         const char* reply;
         int size;
-    } const rows[] = {{"+OK 2 1234", 1234}, {"+OK 1234", 1234}, {"+OK 2 many", -1}, {"+OK", -1}};
+    } const rows[] = {{"+OK 2 1234", 1234}, {"+OK 1234", 1234}, {"+OK 2 many", -1},
+                      {"+OK 2 -5", -1},  {"+OK 2 0", 0},        {"+OK", -1}};
     for (const auto& r : rows) {
         TSession s(LoggedIn({Expect("LIST 2"), SendLine(r.reply), Expect("QUIT"), Close()}));
         s.pop.Connect(5000);

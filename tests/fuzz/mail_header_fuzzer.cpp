@@ -1,0 +1,41 @@
+// A whole header block as TOP brings it: lines split at LF with the CR before it taken off,
+// then every field filled from them.
+#include <cmath>
+#include <cstdlib>
+#include <ctime>
+#include <string>
+#include <string_view>
+
+#include "base/integer.h"
+#include "net/mail_date.h"
+#include "net/mail_message.h"
+#include "tests/fuzz/fuzz_support.h"
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    setenv("TZ", "CET-1CEST,M3.5.0,M10.5.0/3", 1);
+    tzset();
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    using namespace kavrel;
+    fuzz::TFuzzInput input(data, size);
+    TMailMessage m;
+    while (!input.Empty()) {
+        std::string line(input.Line());
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        m.HeaderLines.Add(std::move(line));
+    }
+    for (const std::string& line : m.HeaderLines.Lines()) FUZZ_CHECK(!line.empty());
+    try {
+        m.FillFromHeaders();
+    } catch (const EEmailParseError&) {
+        return 0;
+    } catch (const EConvertError&) {
+        return 0;
+    }
+    FUZZ_CHECK(std::isfinite(m.Date));
+    FUZZ_CHECK(m.Subject.find('\0') == std::string::npos);
+    for (const auto& item : m.Recipients) FUZZ_CHECK(!item.Address.empty() || !item.Name.empty());
+    return 0;
+}
