@@ -116,7 +116,7 @@ TEST(Pop3, MessageSize) {
         const char* reply;
         int size;
     } const rows[] = {{"+OK 2 1234", 1234}, {"+OK 1234", 1234}, {"+OK 2 many", -1},
-                      {"+OK 2 -5", -1},  {"+OK 2 0", 0},        {"+OK", -1}};
+                      {"+OK 2 -5", -1},     {"+OK 2 0", 0},     {"+OK", -1}};
     for (const auto& r : rows) {
         TSession s(LoggedIn({Expect("LIST 2"), SendLine(r.reply), Expect("QUIT"), Close()}));
         s.pop.Connect(5000);
