@@ -75,12 +75,17 @@ TEST(Durability, KilledInTheMiddleOfSavesTheFileHoldsOldOrNew) {
     TScopedEnv config("XDG_CONFIG_HOME", dir / "config");
     const std::string ini = dir / "kavrel.ini";
     int status = 0;
+    const auto start = std::chrono::steady_clock::now();
     ::waitpid(StartProbe(ini, true), &status, 0);
     ASSERT_EQ(SettingsHeld(ini), 0);
     ASSERT_EQ(PlacementHeld(ini), 0);
+    // Kills spread over the time of a few saves, however fast this build starts the probe.
+    const auto once = std::chrono::duration_cast<std::chrono::microseconds>(
+                          std::chrono::steady_clock::now() - start)
+                          .count();
 
     std::mt19937 random(20261209);
-    std::uniform_int_distribution<int> pause(0, 30000);  // microseconds
+    std::uniform_int_distribution<long long> pause(0, 4 * once);  // microseconds
     int seen[2] = {0, 0};
     for (int round = 0; round < 300; ++round) {
         const pid_t pid = StartProbe(ini, false);

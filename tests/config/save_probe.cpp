@@ -12,7 +12,8 @@ int main(int argc, char** argv) {
     kavrel::IniPath = argv[1];
     kavrel::ProgramFile = "/usr/bin/kavrel";
     const bool once = argc > 2 && std::string(argv[2]) == "once";
-    for (int round = 0;; ++round) {
+    // Set B first, so that a run killed after its first save has changed the file.
+    for (int round = once ? 0 : 1;; ++round) {
         const int variant = round % 2;
         kavrel::Settings = kavrel::test::SettingsVariant(variant);
         kavrel::SaveSettings();
