@@ -18,18 +18,11 @@ for tool in Xvfb trayer xdotool import convert; do
   command -v "$tool" >/dev/null || { echo "missing $tool: install xvfb trayer xdotool imagemagick (make deps does)"; exit 1; }
 done
 
-# A display number nobody uses.
-display=""
-for n in $(seq 91 140); do
-  if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then display=":$n"; break; fi
-done
-[ -n "$display" ] || { echo "no free display"; exit 1; }
-
-export DISPLAY=$display HOME=$work/home XDG_RUNTIME_DIR=$work/run XDG_CONFIG_HOME=$work/config
+export HOME=$work/home XDG_RUNTIME_DIR=$work/run XDG_CONFIG_HOME=$work/config
 mkdir -p "$HOME" "$XDG_CONFIG_HOME" && mkdir -m 0700 "$XDG_RUNTIME_DIR"
-Xvfb "$display" -screen 0 800x600x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-pids+=($!)
-for _ in $(seq 100); do [ -e "/tmp/.X11-unix/X${display#:}" ] && break; sleep 0.05; done
+source "$(dirname "$0")/../support/private_x_server.sh"
+start_x_server "$work" || { pids+=("$X_SERVER_PID"); exit 1; }
+pids+=("$X_SERVER_PID")
 
 trayer --edge top --align right --widthtype pixel --width 120 --height 24 >"$work/trayer.log" 2>&1 &
 pids+=($!)
