@@ -42,6 +42,9 @@ inline double FloorSession(int port, int count) {
     test::TRawClient c(port);
     long lines = 0;
     c.ReadLine();
+    c.SendLine("CAPA");
+    c.ReadLine();
+    ReadUntilDot(c, lines);
     c.SendLine("USER ann");
     c.ReadLine();
     c.SendLine("PASS secret");

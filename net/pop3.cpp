@@ -1,9 +1,12 @@
 #include "net/pop3.h"
 
+#include <algorithm>
+
 #include "base/integer.h"
 #include "base/strings.h"
 #include "net/md5.h"
 #include "net/net_errors.h"
+#include "net/tls_handler.h"
 
 namespace kavrel {
 namespace {
@@ -33,12 +36,38 @@ std::int32_t TPOP3::AwaitReply(const std::vector<std::int32_t>& AAllowed) {
     return CheckReply(LastReply.NumericCode, AAllowed);
 }
 
+bool TPOP3::HasCapability(const std::string& AName) const {
+    return std::find(Capabilities.begin(), Capabilities.end(), UpperCase(AName)) !=
+           Capabilities.end();
+}
+
+void TPOP3::ReadCapabilities() {
+    Capabilities.clear();
+    if (SendCommand("CAPA") != kOk) return;
+    std::vector<std::string> lines;
+    ReadLinesUntil(lines, ".", true);
+    for (const std::string& line : lines) {
+        const std::string name = UpperCase(line.substr(0, line.find(' ')));
+        if (!name.empty()) Capabilities.push_back(name);
+    }
+}
+
 void TPOP3::Connect(int ATimeout) {
+    UseTLS = TLS == TTLSMode::tmImplicit;
     TMessageClient::Connect(ATimeout);
     try {
         AwaitReply({kOk});
+        const std::string greeting = FirstTextLine(LastReply);
+        ReadCapabilities();
+        if (TLS != TTLSMode::tmImplicit && HasCapability("STLS")) {
+            SendCommand("STLS", kOk);
+            StartTLS();
+            // What was listed in clear may have been forged (RFC 2595): ask again.
+            ReadCapabilities();
+        } else if (TLS == TTLSMode::tmRequired) {
+            throw ETLSError("TLS: the server does not offer STLS, which this account requires");
+        }
         if (APOP) {
-            const std::string greeting = FirstTextLine(LastReply);
             const auto open = greeting.find('<');
             const auto close = open == std::string::npos ? open : greeting.find('>', open);
             if (close == std::string::npos) {

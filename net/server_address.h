@@ -2,21 +2,25 @@
 
 #include <string>
 
-// Where an account's "POP Server" text points: a bare name keeps the standard port, and
-// "name:port" with a decimal port picks another one. The text as typed stays the account's
-// label; only the connection uses what is read from it here.
-namespace kavrel {
+#include "net/pop3.h"
 
-class TTCPClient;
+// Where an account's "POP Server" text points. A bare name keeps the standard port and "name:port"
+// with a decimal port picks another one; both use STLS when the server offers it, and port
+// 995 means TLS from the first byte. "pop3s://name[:port]" asks for TLS from the first byte
+// (port 995 unless given), "pop3://name[:port]" is a bare name, and "?tls=required" after it
+// refuses a server without STLS. The text as typed stays the account's label; only the
+// connection uses what is read from it here.
+namespace kavrel {
 
 struct TServerAddress {
     std::string Host;
     int Port = 110;
+    TTLSMode TLS = TTLSMode::tmWhenOffered;
 };
 
 TServerAddress ServerAddressOf(const std::string& server);
 
-// Gives the client the host and port of server.
-void SetServer(TTCPClient& client, const std::string& server);
+// Gives the session the host, port and TLS mode of server.
+void SetServer(TPOP3& client, const std::string& server);
 
 }  // namespace kavrel

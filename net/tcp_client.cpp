@@ -2,6 +2,14 @@
 
 namespace kavrel {
 
-void TTCPClient::Connect(int ATimeout) { OpenConnection(Host, Port, ATimeout, OnConnected); }
+void TTCPClient::Connect(int ATimeout) {
+    if (!UseTLS) {
+        OpenConnection(Host, Port, ATimeout, OnConnected);
+        return;
+    }
+    OpenConnection(Host, Port, ATimeout, {});
+    StartTLS();
+    if (OnConnected) OnConnected(*this);
+}
 
 }  // namespace kavrel

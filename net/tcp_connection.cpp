@@ -9,6 +9,7 @@
 #include "base/strings.h"
 #include "net/net_errors.h"
 #include "net/socket_stack.h"
+#include "net/tls_handler.h"
 
 namespace kavrel {
 namespace {
@@ -35,7 +36,7 @@ void TTCPConnection::SetIOHandler(TIOHandler* handler) {
 void TTCPConnection::OpenConnection(const std::string& AHost, int APort, int ATimeout,
                                     const TNotifyEvent& AOnConnected) {
     if (!ioHandler_) {
-        ownedIOHandler_ = std::make_unique<TIOHandlerSocket>();
+        ownedIOHandler_ = std::make_unique<TIOHandlerTLS>();
         // So that resolving and connecting reach the connection's own status handler.
         ownedIOHandler_->OnStatus = OnStatus;
         ioHandler_ = ownedIOHandler_.get();
@@ -131,6 +132,28 @@ int TTCPConnection::FillInputBuffer(bool ARaiseIfClosed, int ATimeout, bool ARai
         CheckPeerClosed(ARaiseIfClosed, false);
         if (n != 0 || !IsConnected()) return n;
     }
+}
+
+void TTCPConnection::StartTLS(const std::string& AServerName) {
+    if (!IsConnected()) throw ENotConnected();
+    auto* tls = dynamic_cast<TIOHandlerTLS*>(ioHandler_);
+    try {
+        if (!tls) throw ETLSError("TLS: this connection's carrier cannot encrypt");
+        if (!inputBuffer_.Empty())
+            throw ETLSError("TLS: the server sent data before the handshake");
+        tls->Handshake(AServerName, ReadTimeout > 0 ? ReadTimeout : kHandshakeTimeout,
+                       kWaitingStepMs, [this] {
+                           if (OnWaiting) OnWaiting(*this);
+                       });
+    } catch (...) {
+        CloseSocket();
+        throw;
+    }
+}
+
+bool TTCPConnection::TLSActive() const {
+    const auto* tls = dynamic_cast<const TIOHandlerTLS*>(ioHandler_);
+    return tls && tls->TLSActive();
 }
 
 bool TTCPConnection::WaitReadable(int ATimeout) {

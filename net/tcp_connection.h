@@ -79,6 +79,14 @@ class TTCPConnection : public TNetComponent {
     void EndWriteBuffer();
     bool HasWriteBuffer() const { return writeBuffer_.has_value(); }
 
+    // Turns the open connection into a TLS one, checking the certificate against
+    // AServerName; the handshake waits at most ReadTimeout (a minute without one). Anything
+    // the peer sent before it and not yet read is refused: it would pass as protected text.
+    // On failure the socket is closed and ETLSError goes on.
+    void StartTLS(const std::string& AServerName);
+    bool TLSActive() const;
+    static constexpr int kHandshakeTimeout = 60000;
+
     // AExpected -1 accepts every reply code.
     std::int32_t SendCommand(const std::string& ACommand, std::int32_t AExpected = -1);
 

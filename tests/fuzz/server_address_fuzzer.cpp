@@ -1,7 +1,9 @@
-// An account's "POP Server" text: the host and port read from it, and the address literal the
-// connection makes of the host.
+// An account's "POP Server" text: the host, port and TLS mode read from it, and the address literal
+// the connection makes of the host.
 #include <string>
+#include <string_view>
 
+#include "base/strings.h"
 #include "net/server_address.h"
 #include "net/socket_stack.h"
 #include "tests/fuzz/fuzz_support.h"
@@ -12,17 +14,35 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     const TServerAddress a = ServerAddressOf(text);
     FUZZ_CHECK(a.Port >= 1 && a.Port <= 65535);
-    if (a.Host == text) {
-        FUZZ_CHECK(a.Port == 110);
+    std::string_view rest = text;
+    const auto prefixed = [&rest](std::string_view prefix) {
+        if (rest.size() < prefix.size() || !SameText(rest.substr(0, prefix.size()), prefix))
+            return false;
+        rest.remove_prefix(prefix.size());
+        return true;
+    };
+    const bool implicit = prefixed("pop3s://");
+    const bool plain = !implicit && prefixed("pop3://");
+    constexpr std::string_view required = "?tls=required";
+    const bool strict = plain && rest.size() >= required.size() &&
+                        SameText(rest.substr(rest.size() - required.size()), required);
+    if (strict) rest.remove_suffix(required.size());
+
+    if (a.Host == rest) {
+        FUZZ_CHECK(a.Port == (implicit ? 995 : 110));
     } else {
         // The host is what stands before the last colon, the port every digit after it.
-        FUZZ_CHECK(text.size() > a.Host.size() && text.compare(0, a.Host.size(), a.Host) == 0);
-        FUZZ_CHECK(text[a.Host.size()] == ':' && !a.Host.empty());
-        const std::string digits = text.substr(a.Host.size() + 1);
+        FUZZ_CHECK(rest.size() > a.Host.size() && rest.substr(0, a.Host.size()) == a.Host);
+        FUZZ_CHECK(rest[a.Host.size()] == ':' && !a.Host.empty());
+        const std::string digits(rest.substr(a.Host.size() + 1));
         FUZZ_CHECK(!digits.empty() && digits.size() <= 5 &&
                    digits.find_first_not_of("0123456789") == std::string::npos);
         FUZZ_CHECK(std::stoi(digits) == a.Port);
     }
+    const TTLSMode tls = implicit || (!plain && a.Port == 995) ? TTLSMode::tmImplicit
+                         : strict                              ? TTLSMode::tmRequired
+                                                               : TTLSMode::tmWhenOffered;
+    FUZZ_CHECK(a.TLS == tls);
 
     // The connection reads the host as a literal before it asks the resolver.
     if (const auto address = TSocketStack::ParseIPLiteral(a.Host)) {

@@ -15,8 +15,10 @@ using namespace kavrel::test;
 
 // The login every session of these tests starts with.
 std::vector<TScriptStep> LoggedIn(std::vector<TScriptStep> then) {
-    std::vector<TScriptStep> script = {SendLine("+OK ready"), Expect("USER ann"), SendLine("+OK"),
-                                       Expect("PASS s3cret x"), SendLine("+OK logged in")};
+    std::vector<TScriptStep> script = {
+        SendLine("+OK ready"),    Expect("CAPA"),  SendLine("-ERR unknown command"),
+        Expect("USER ann"),       SendLine("+OK"), Expect("PASS s3cret x"),
+        SendLine("+OK logged in")};
     script.insert(script.end(), then.begin(), then.end());
     return script;
 }
@@ -40,12 +42,13 @@ TEST(Pop3, LoginFailuresSendQuitAndClose) {
     } const rows[] = {
         {"greeting refused", {SendLine("-ERR busy"), Expect("QUIT"), Close()}, " busy\r\n"},
         {"password refused",
-         {SendLine("+OK"), Expect("USER ann"), SendLine("+OK"), Expect("PASS s3cret x"),
-          SendLine("-ERR [AUTH] Authentication failed."), Expect("QUIT"), Close()},
+         {SendLine("+OK"), Expect("CAPA"), SendLine("-ERR unknown command"), Expect("USER ann"),
+          SendLine("+OK"), Expect("PASS s3cret x"), SendLine("-ERR [AUTH] Authentication failed."),
+          Expect("QUIT"), Close()},
          " [AUTH] Authentication failed.\r\n"},
         {"user refused",
-         {SendLine("+OK"), Expect("USER ann"), SendLine("-ERR no such user"), Expect("QUIT"),
-          Close()},
+         {SendLine("+OK"), Expect("CAPA"), SendLine("-ERR unknown command"), Expect("USER ann"),
+          SendLine("-ERR no such user"), Expect("QUIT"), Close()},
          " no such user\r\n"},
         {"greeting neither +OK nor -ERR",
          {SendLine("* OK IMAP4 ready"), Expect("QUIT"), Close()},
@@ -59,9 +62,72 @@ TEST(Pop3, LoginFailuresSendQuitAndClose) {
     }
 }
 
+// What the session does with CAPA before it logs in, up to the point where TLS would begin;
+// the handshakes themselves are tried against dovecot.
+TEST(Pop3, StlsIsAskedForOnlyWhenOfferedAndNeverSkippedWhenRequired) {
+    const auto capa = [](std::vector<TScriptStep> lines) {
+        std::vector<TScriptStep> s = {SendLine("+OK ready"), Expect("CAPA"), SendLine("+OK")};
+        s.insert(s.end(), lines.begin(), lines.end());
+        s.push_back(SendLine("."));
+        return s;
+    };
+    const auto then = [](std::vector<TScriptStep> a, const std::vector<TScriptStep>& b) {
+        a.insert(a.end(), b.begin(), b.end());
+        return a;
+    };
+    const std::vector<TScriptStep> login = {Expect("USER ann"),      SendLine("+OK"),
+                                            Expect("PASS s3cret x"), SendLine("+OK"),
+                                            Expect("QUIT"),          Close()};
+    struct {
+        const char* name;
+        TTLSMode tls;
+        std::vector<TScriptStep> script;
+        std::string message;  // empty: logged in
+    } const rows[] = {
+        {"no STLS listed", TTLSMode::tmWhenOffered,
+         then(capa({SendLine("TOP"), SendLine("USER")}), login), ""},
+        {"STLS offered but refused", TTLSMode::tmWhenOffered,
+         then(capa({SendLine("stls")}),
+              {Expect("STLS"), SendLine("-ERR not now"), Expect("QUIT"), Close()}),
+         " not now\r\n"},
+        {"required, not listed", TTLSMode::tmRequired,
+         then(capa({SendLine("USER"), SendLine("STLSX")}), {Expect("QUIT"), Close()}),
+         "TLS: the server does not offer STLS, which this account requires"},
+        {"required, CAPA refused",
+         TTLSMode::tmRequired,
+         {SendLine("+OK ready"), Expect("CAPA"), SendLine("-ERR what?"), Expect("QUIT"), Close()},
+         "TLS: the server does not offer STLS, which this account requires"},
+        // Text sent before the handshake would be taken as if it had come over TLS.
+        {"text slipped in before the handshake", TTLSMode::tmRequired,
+         then(capa({SendLine("STLS")}),
+              {Expect("STLS"), Send("+OK Begin TLS\r\n+OK logged in\r\n"), ExpectClosed()}),
+         "TLS: the server sent data before the handshake"},
+        {"plain text where the handshake should be", TTLSMode::tmWhenOffered,
+         then(capa({SendLine("STLS")}),
+              {Expect("STLS"), SendLine("+OK Begin TLS"), Stall(200), SendLine("+OK")}),
+         "TLS: handshake failed: "},
+    };
+    for (const auto& r : rows) {
+        TSession s(r.script);
+        s.pop.TLS = r.tls;
+        const std::string message = MessageOf<ENetException>([&] { s.pop.Connect(5000); });
+        if (r.message.empty()) {
+            EXPECT_EQ(message, "<nothing raised>") << r.name;
+            s.pop.Disconnect();
+        } else {
+            EXPECT_EQ(message.substr(0, r.message.size()), r.message) << r.name;
+            EXPECT_FALSE(s.pop.IsConnected()) << r.name;
+        }
+        if (std::string(r.name).find("plain text") == std::string::npos) {
+            EXPECT_TRUE(s.server.Finish()) << r.name << "\n" << s.server.Report();
+        }
+    }
+}
+
 TEST(Pop3, LowerCaseGreetingIsAccepted) {
-    TSession s({SendLine("+ok ready"), Expect("USER ann"), SendLine("+ok"), Expect("PASS s3cret x"),
-                SendLine("+ok"), Expect("QUIT"), Close()});
+    TSession s({SendLine("+ok ready"), Expect("CAPA"), SendLine("-ERR unknown command"),
+                Expect("USER ann"), SendLine("+ok"), Expect("PASS s3cret x"), SendLine("+ok"),
+                Expect("QUIT"), Close()});
     s.pop.Connect(5000);
     EXPECT_EQ(s.pop.LastReply.NumericCode, 1);
     EXPECT_EQ(s.pop.LastReply.TextCode, "1");
@@ -70,9 +136,9 @@ TEST(Pop3, LowerCaseGreetingIsAccepted) {
 }
 
 TEST(Pop3, Apop) {
-    TSession s({SendLine("+OK POP3 server ready <1896.697170952@dbc.mtview.ca.us>"),
-                Expect("APOP mrose c4c9334bac560ecc979e58001b3e22fb"), SendLine("+OK"),
-                Expect("QUIT"), Close()});
+    TSession s({SendLine("+OK POP3 server ready <1896.697170952@dbc.mtview.ca.us>"), Expect("CAPA"),
+                SendLine("-ERR"), Expect("APOP mrose c4c9334bac560ecc979e58001b3e22fb"),
+                SendLine("+OK"), Expect("QUIT"), Close()});
     s.pop.APOP = true;
     s.pop.Username = "mrose";
     s.pop.Password = "tanstaaf";
@@ -80,7 +146,8 @@ TEST(Pop3, Apop) {
     s.pop.Disconnect();
     EXPECT_TRUE(s.server.Finish()) << s.server.Report();
 
-    TSession none({SendLine("+OK no stamp here"), Expect("QUIT"), Close()});
+    TSession none(
+        {SendLine("+OK no stamp here"), Expect("CAPA"), SendLine("-ERR"), Expect("QUIT"), Close()});
     none.pop.APOP = true;
     EXPECT_EQ(MessageOf<ENetException>([&] { none.pop.Connect(5000); }),
               "Server do not support APOP (no timestamp)");

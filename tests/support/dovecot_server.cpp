@@ -43,7 +43,7 @@ void WriteText(const std::string& path, const std::string& text) {
 
 }  // namespace
 
-TDovecotServer::TDovecotServer(const TUsers& users) {
+TDovecotServer::TDovecotServer(const TUsers& users, const TTls& tls) {
     if (::access(kDovecot, X_OK) != 0) {
         throw std::runtime_error(
             "dovecot is not installed: install the Debian packages dovecot-core and "
@@ -79,15 +79,22 @@ TDovecotServer::TDovecotServer(const TUsers& users) {
     ::chown((dir_ + "/mail").c_str(), mailUid_, mailGid_);
     for (const TUser& u : users) ClearMailbox(u.name);
 
-    // dovecot binds the port itself: take a free one and let it go again.
-    BoundLoopbackSocket(port_);
+    // dovecot binds the ports itself: take free ones and let them go again, both held at
+    // once so that they differ.
+    const bool secure = !tls.cert.empty();
+    {
+        const TUniqueFd plain = BoundLoopbackSocket(port_);
+        if (secure) BoundLoopbackSocket(tlsPort_);
+    }
     std::ostringstream conf;
     conf << "base_dir = " << dir_ << "/run\n"
          << "state_dir = " << dir_ << "/state\n"
          << "log_path = " << dir_ << "/dovecot.log\n"
          << "protocols = pop3\n"
          << "listen = 127.0.0.1\n"
-         << "ssl = no\n"
+         << (secure ? "ssl = yes\nssl_cert = <" + tls.cert + "\nssl_key = <" + tls.key +
+                          "\nssl_min_protocol = TLSv1.2\n"
+                    : std::string("ssl = no\n"))
          << "disable_plaintext_auth = no\n"
          << "auth_mechanisms = plain login\n"
          << "auth_failure_delay = 0\n"
@@ -98,8 +105,12 @@ TDovecotServer::TDovecotServer(const TUsers& users) {
          << "userdb {\n  driver = static\n  args = uid=" << mailUid_ << " gid=" << mailGid_
          << " home=" << dir_ << "/mail/%u\n}\n"
          << "service pop3-login {\n  inet_listener pop3 {\n    address = 127.0.0.1\n"
-         << "    port = " << port_
-         << "\n  }\n}\n"
+         << "    port = " << port_ << "\n  }\n";
+    if (secure) {
+        conf << "  inet_listener pop3s {\n    address = 127.0.0.1\n    port = " << tlsPort_
+             << "\n    ssl = yes\n  }\n";
+    }
+    conf << "}\n"
          // Failed logins would otherwise slow every later login from 127.0.0.1.
          << "service anvil {\n  unix_listener anvil-auth-penalty {\n    mode = 0\n  }\n}\n";
     WriteText(dir_ + "/dovecot.conf", conf.str());

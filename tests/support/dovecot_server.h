@@ -20,12 +20,20 @@ class TDovecotServer {
 
     using TUsers = std::vector<TUser>;
 
-    explicit TDovecotServer(const TUsers& users);
+    // With a certificate and its key: STLS on Port() and TLS from the first byte on
+    // TlsPort(). Without: plain POP3 only, no STLS offered.
+    struct TTls {
+        std::string cert;
+        std::string key;
+    };
+
+    explicit TDovecotServer(const TUsers& users, const TTls& tls = {});
     TDovecotServer(const TDovecotServer&) = delete;
     TDovecotServer& operator=(const TDovecotServer&) = delete;
     ~TDovecotServer();
 
     int Port() const { return port_; }
+    int TlsPort() const { return tlsPort_; }
 
     // Puts a message (header, blank line, body; LF or CRLF line ends) into the user's
     // mailbox; it is seen from the next session on. Returns the file's name.
@@ -43,6 +51,7 @@ class TDovecotServer {
 
     std::string dir_;
     int port_ = 0;
+    int tlsPort_ = 0;
     pid_t pid_ = -1;
     uid_t mailUid_ = 0;
     gid_t mailGid_ = 0;

@@ -24,9 +24,18 @@ inline TScript& operator+=(TScript& a, const TScript& b) {
 
 inline TScript operator+(TScript a, const TScript& b) { return a += b; }
 
+// A CAPA listing of the given capabilities, one per line.
+inline TScript Capa(const std::vector<std::string>& names = {"TOP", "UIDL", "USER"}) {
+    TScript s = {Expect("CAPA"), SendLine("+OK Capability list follows")};
+    for (const std::string& name : names) s.push_back(SendLine(name));
+    s.push_back(SendLine("."));
+    return s;
+}
+
 inline TScript LogIn(const std::string& user = "ann", const std::string& password = "secret") {
-    return {SendLine("+OK ready"), Expect("USER " + user), SendLine("+OK"),
-            Expect("PASS " + password), SendLine("+OK logged in")};
+    return TScript{SendLine("+OK ready")} + Capa() +
+           TScript{Expect("USER " + user), SendLine("+OK"), Expect("PASS " + password),
+                   SendLine("+OK logged in")};
 }
 
 inline TScript Uidl(const std::vector<TScriptMessage>& messages) {

@@ -109,9 +109,10 @@ TEST_F(CheckCycleTest, FailedAndVanishedMessagesAreDropped) {
 }
 
 TEST_F(CheckCycleTest, AFailedAccountDoesNotStopTheNext) {
-    TScriptServer refusing({SendLine("+OK ready"), Expect("USER ann"), SendLine("+OK"),
-                            Expect("PASS secret"), SendLine("-ERR [AUTH] Authentication failed."),
-                            Expect("QUIT"), Close()});
+    TScriptServer refusing({SendLine("+OK ready"), Expect("CAPA"), SendLine("-ERR unknown command"),
+                            Expect("USER ann"), SendLine("+OK"), Expect("PASS secret"),
+                            SendLine("-ERR [AUTH] Authentication failed."), Expect("QUIT"),
+                            Close()});
     TScriptServer working(CheckSession({kTwo[0]}, All(1)));
     Account(1, refusing);
     Account(3, working, "bob");
@@ -361,8 +362,8 @@ TEST_F(DeletionTest, NotFoundRebuildsARefusalDoesNot) {
          LogIn() + Uidl(kTwo) + TScript{Expect("DELE 2"), SendLine("-ERR locked")} + Quit(),
          "\r\nDeleting email World ... ERROR deleting:  locked\r\n", false},
         {"login refused",
-         TScript{SendLine("+OK ready"), Expect("USER ann"), SendLine("-ERR who?"), Expect("QUIT"),
-                 Close()},
+         TScript{SendLine("+OK ready"), Expect("CAPA"), SendLine("-ERR unknown command"),
+                 Expect("USER ann"), SendLine("-ERR who?"), Expect("QUIT"), Close()},
          "\r\nDeleting email World ... ERROR deleting:  who?\r\n", false},
     };
     for (const auto& r : rows) {

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "net/io_handler.h"
+#include "net/net_exception.h"
+
+namespace kavrel {
+
+// A TLS failure: the handshake, the certificate or the record layer. The text starts with
+// "TLS: " and says what went wrong in OpenSSL's words.
+class ETLSError : public ENetException {
+  public:
+    using ENetException::ENetException;
+};
+
+// A socket carrier that speaks plain TCP until Handshake and TLS from then on. The server's
+// certificate is checked against the system's trusted authorities (SSL_CERT_FILE and
+// SSL_CERT_DIR point elsewhere) and must name the host; there is no way back to plain text.
+class TIOHandlerTLS : public TIOHandlerSocket {
+  public:
+    TIOHandlerTLS();
+    ~TIOHandlerTLS() override;
+
+    void Close() override;
+    bool WaitReadable(int timeoutMs) override;
+    int Receive(char* buffer, int length) override;
+    int Send(const char* buffer, int length) override;
+
+    bool TLSActive() const;
+    // The cipher suite and protocol in use, for the log of a test or a bench.
+    std::string Description() const;
+
+    // Runs the handshake over the connected socket, the name sent as SNI (an IP literal is
+    // checked as an address instead). Waits at most timeoutMs in all, calling onWaiting
+    // about every waitStepMs meanwhile; raises ETLSError.
+    void Handshake(const std::string& serverName, int timeoutMs, int waitStepMs,
+                   const std::function<void()>& onWaiting);
+
+  private:
+    struct TSession;
+    // Reads what has arrived into the plain-text buffer; false when more must arrive first.
+    bool ReadAvailable();
+    // Waits for the socket; false when the time ran out.
+    bool WaitSocket(bool forWrite, int timeoutMs);
+
+    std::unique_ptr<TSession> session_;
+    std::string plain_;
+    std::size_t plainPos_ = 0;
+    bool peerClosed_ = false;
+    int receiveErrno_ = 0;
+};
+
+}  // namespace kavrel

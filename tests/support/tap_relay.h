@@ -1,0 +1,40 @@
+#pragma once
+
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "base/unique_fd.h"
+
+namespace kavrel::test {
+
+// A relay on 127.0.0.1 at a free port that passes every connection on to another local port
+// and keeps what the clients sent, as a capture on the wire would see it. One connection at
+// a time; the destructor stops it at once.
+class TTapRelay {
+  public:
+    explicit TTapRelay(int targetPort);
+    ~TTapRelay();
+    TTapRelay(const TTapRelay&) = delete;
+    TTapRelay& operator=(const TTapRelay&) = delete;
+
+    int Port() const { return port_; }
+    // Every byte the clients sent so far, all connections together.
+    std::string ClientBytes() const;
+
+  private:
+    void Run();
+    // Passes one connection on until either end closes or the relay stops.
+    void Relay(int client);
+
+    int targetPort_;
+    int port_ = 0;
+    TUniqueFd listener_;
+    TUniqueFd wakeRead_;
+    TUniqueFd wakeWrite_;
+    mutable std::mutex mutex_;
+    std::string clientBytes_;
+    std::thread thread_;
+};
+
+}  // namespace kavrel::test
