@@ -79,6 +79,11 @@ void THTTPClient::SetPort(int APort) {
     TargetUri.Port = IntToStr(APort);
 }
 
+void THTTPClient::SetProtocol(const std::string& AProtocol) {
+    TargetUri.Protocol = AProtocol;
+    UseTLS = SameText(AProtocol, "https");
+}
+
 void THTTPClient::SetCookieManager(TCookieManager* AManager) {
     cookies_ = AManager;
     if (AManager != ownCookies_.get()) ownCookies_.reset();
@@ -135,7 +140,12 @@ void THTTPClient::ResolveTarget() {
     TargetUri.Document = v.Document;
     TargetUri.Params = v.Params;
     if (!v.Host.empty()) TargetUri.Host = v.Host;
-    TargetUri.Protocol = v.Protocol.empty() ? "http" : v.Protocol;
+    // A relative address stays on TLS when the last one was on it.
+    if (!v.Protocol.empty()) {
+        TargetUri.Protocol = v.Protocol;
+    } else if (!SameText(TargetUri.Protocol, "https")) {
+        TargetUri.Protocol = "http";
+    }
     if (!v.Port.empty()) {
         TargetUri.Port = v.Port;
     } else if (SameText(v.Protocol, "http")) {
@@ -148,17 +158,19 @@ void THTTPClient::ResolveTarget() {
     Request.RequestTarget = TargetUri.Path + TargetUri.Document + TargetUri.Params;
     Request.ContentLength = -1;
     Request.Host = TargetUri.Host;
-    if (TargetUri.Port != "80") Request.Host += ":" + TargetUri.Port;
+    const bool tls = SameText(TargetUri.Protocol, "https");
+    if (TargetUri.Port != (tls ? "443" : "80")) Request.Host += ":" + TargetUri.Port;
 }
 
 void THTTPClient::EnsureConnection() {
     const std::int32_t port = PortNumber(TargetUri.Port);
-    if (!SameText(Host, TargetUri.Host) || Port != port) {
+    const bool tls = SameText(TargetUri.Protocol, "https");
+    if (!SameText(Host, TargetUri.Host) || Port != port || UseTLS != tls) {
         if (IsConnected()) Disconnect();
         Host = TargetUri.Host;
         Port = port;
+        UseTLS = tls;
     }
-    if (SameText(TargetUri.Protocol, "https")) throw EIOHandlerPropInvalid();
     if (!ConnectionReusable()) Disconnect();
     PollPeerClosed(false);
     if (!IsConnected()) Connect(ConnectTimeout);
@@ -167,7 +179,7 @@ void THTTPClient::EnsureConnection() {
 void THTTPClient::WriteRequest() {
     Request.BuildHeaderLines();
     if (cookies_) {
-        const std::string cookie = cookies_->CookieTextFor(TargetUri, false);
+        const std::string cookie = cookies_->CookieTextFor(TargetUri, TLSActive());
         if (!cookie.empty()) Request.HeaderLines.Add("Cookie: " + cookie);
     }
     BeginWriteBuffer(0);

@@ -33,6 +33,8 @@ class THTTPClient : public TTCPClient {
     // The target; each also sets its field of TargetUri.
     void SetHost(const std::string& AHost);
     void SetPort(int APort);
+    // "http" or "https"; also what a relative address is fetched with.
+    void SetProtocol(const std::string& AProtocol);
     const std::string& GetHost() const { return Host; }
     int GetPort() const { return Port; }
 

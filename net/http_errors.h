@@ -17,12 +17,6 @@ class EHTTPProtocolException : public EProtocolReplyError {
     std::string ErrorMessage;
 };
 
-// An "https" address: there is no TLS carrier to take it.
-class EIOHandlerPropInvalid : public ENetException {
-  public:
-    EIOHandlerPropInvalid() : ENetException("IOHandler value is not valid") {}
-};
-
 // An address with neither a port nor a protocol whose port is known.
 class EUnknownProtocol : public ENetException {
   public:

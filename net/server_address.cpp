@@ -61,6 +61,13 @@ TServerAddress ServerAddressOf(const std::string& server) {
     return address;
 }
 
+TServerAddress SplitHostPort(std::string_view text, int defaultPort) {
+    TServerAddress address;
+    address.Port = defaultPort;
+    SplitPort(text, address);
+    return address;
+}
+
 void SetServer(TPOP3& client, const std::string& server) {
     const TServerAddress address = ServerAddressOf(server);
     client.Host = address.Host;

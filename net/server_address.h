@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "net/pop3.h"
 
@@ -19,6 +20,10 @@ struct TServerAddress {
 };
 
 TServerAddress ServerAddressOf(const std::string& server);
+
+// Only the "name:port" rule, no scheme read: a valid port is split off, else the whole text
+// is the host and the port is defaultPort.
+TServerAddress SplitHostPort(std::string_view text, int defaultPort);
 
 // Gives the session the host, port and TLS mode of server.
 void SetServer(TPOP3& client, const std::string& server);

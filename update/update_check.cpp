@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "base/integer.h"
+#include "base/strings.h"
 #include "config/durable_file.h"
 #include "config/u_globals.h"
 #include "config/utils.h"
@@ -125,10 +126,21 @@ std::string InstallerFileName(const std::string& fileName) {
 }
 
 void SetHTTPTarget(THTTPClient& http1, const std::string& server) {
-    // The mail accounts' "name:port" rule, with the web's standard port.
-    const TServerAddress address = ServerAddressOf(server);
+    std::string rest = server;
+    std::string protocol = "http";
+    for (const char* scheme : {"https", "http"}) {
+        const std::string prefix = std::string(scheme) + "://";
+        if (rest.size() >= prefix.size() && SameText(rest.substr(0, prefix.size()), prefix)) {
+            protocol = scheme;
+            rest.erase(0, prefix.size());
+            break;
+        }
+    }
+    // The mail accounts' "name:port" rule, with the web's standard ports.
+    const TServerAddress address = SplitHostPort(rest, protocol == "https" ? 443 : 80);
+    http1.SetProtocol(protocol);
     http1.SetHost(address.Host);
-    http1.SetPort(address.Host != server ? address.Port : 80);
+    http1.SetPort(address.Port);
 }
 
 void UpdateExecute(THTTPClient& http1, TUpdateView& view, bool& Busy) {

@@ -24,7 +24,9 @@ bool IsNewerVersion(const std::string& announced, const std::string& current = C
 // Nothing usable gives "setup.exe".
 std::string InstallerFileName(const std::string& fileName);
 
-// Points the client at "host" or "host:port" (port 80 when none is given).
+// Points the client at "host" or "host:port" (port 80 when none is given), or at
+// "https://host[:port]" (port 443 when none is given) over TLS; "http://" may stand before
+// a plain one.
 void SetHTTPTarget(THTTPClient& http1, const std::string& server);
 
 // The command. Returns at once when Busy is set; otherwise it holds Busy and the hourglass

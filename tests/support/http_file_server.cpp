@@ -18,9 +18,23 @@ namespace {
 using Clock = std::chrono::steady_clock;
 constexpr const char* kPython = "/usr/bin/python3";
 
+// http.server over TLS, announcing itself as `python3 -m http.server` does.
+constexpr const char* kHttpsServer = R"(
+import functools, http.server, ssl, sys
+root, cert, key = sys.argv[1:4]
+handler = functools.partial(http.server.SimpleHTTPRequestHandler, directory=root)
+httpd = http.server.ThreadingHTTPServer(("127.0.0.1", 0), handler)
+context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+context.load_cert_chain(cert, key)
+httpd.socket = context.wrap_socket(httpd.socket, server_side=True)
+port = httpd.server_address[1]
+print(f"Serving HTTPS on 127.0.0.1 port {port} (https://127.0.0.1:{port}/) ...", flush=True)
+httpd.serve_forever()
+)";
+
 }  // namespace
 
-THTTPFileServer::THTTPFileServer(const std::string& root) {
+THTTPFileServer::THTTPFileServer(const std::string& root, const TTls& tls) {
     if (::access(kPython, X_OK) != 0) {
         throw std::runtime_error("python3 is not installed: install the Debian package python3");
     }
@@ -39,8 +53,13 @@ THTTPFileServer::THTTPFileServer(const std::string& root) {
         ::dup2(pipeFds[1], STDOUT_FILENO);
         ::dup2(logFd, STDERR_FILENO);
         // Port 0: the system picks a free one, and the server names it on its first line.
-        ::execl(kPython, kPython, "-u", "-m", "http.server", "0", "--bind", "127.0.0.1",
-                "--directory", root.c_str(), static_cast<char*>(nullptr));
+        if (tls.cert.empty()) {
+            ::execl(kPython, kPython, "-u", "-m", "http.server", "0", "--bind", "127.0.0.1",
+                    "--directory", root.c_str(), static_cast<char*>(nullptr));
+        } else {
+            ::execl(kPython, kPython, "-u", "-c", kHttpsServer, root.c_str(), tls.cert.c_str(),
+                    tls.key.c_str(), static_cast<char*>(nullptr));
+        }
         _exit(127);
     }
     ::close(logFd);

@@ -15,7 +15,13 @@ namespace kavrel::test {
 // does not come up.
 class THTTPFileServer {
   public:
-    explicit THTTPFileServer(const std::string& root);
+    // With a certificate and its key the server speaks HTTPS only.
+    struct TTls {
+        std::string cert;
+        std::string key;
+    };
+
+    explicit THTTPFileServer(const std::string& root, const TTls& tls = {});
     THTTPFileServer(const THTTPFileServer&) = delete;
     THTTPFileServer& operator=(const THTTPFileServer&) = delete;
     ~THTTPFileServer();

@@ -1,4 +1,5 @@
-// The window against a real POP3 server: two mailboxes, a check and a deletion by the link.
+// The window against a real POP3 server: two mailboxes, a check and a deletion by the link,
+// in plain text, over TLS from the first byte, and over STLS.
 #include <gtest/gtest.h>
 
 #include <QLabel>
@@ -7,7 +8,9 @@
 
 #include "desktop/tray_text_icon.h"
 #include "net/pop3.h"
+#include "net/server_address.h"
 #include "tests/support/dovecot_server.h"
+#include "tests/support/test_authority.h"
 #include "tests/ui/main_window_fixture.h"
 #include "ui/page_viewer.h"
 
@@ -16,8 +19,25 @@ namespace {
 
 using namespace kavrel::test;
 
-class CheckDovecot : public MainWindowTest {
+// How the accounts write the server: the port's prefix and suffix around its number.
+struct TServerForm {
+    const char* name;
+    const char* prefix;
+    const char* suffix;
+    bool implicit;
+    bool secure;  // the server has a certificate and offers STLS
+};
+
+void PrintTo(const TServerForm& form, std::ostream* out) { *out << form.name; }
+
+class CheckDovecot : public MainWindowTest, public testing::WithParamInterface<TServerForm> {
   protected:
+    static void SetUpTestSuite() {
+        authority_ = std::make_unique<TTestAuthority>();
+        pair_ = authority_->IssueForLoopback();
+    }
+    static void TearDownTestSuite() { authority_.reset(); }
+
     void SetUp() override {
         server_.AddMessage("ann",
                            "From: Carol <carol@example.org>\nSubject: Minutes\n"
@@ -35,12 +55,14 @@ class CheckDovecot : public MainWindowTest {
         Settings.ConfirmDelete = false;
     }
 
-    std::string Host() const { return "127.0.0.1:" + std::to_string(server_.Port()); }
+    std::string Host() const {
+        const int port = GetParam().implicit ? server_.TlsPort() : server_.Port();
+        return GetParam().prefix + std::to_string(port) + GetParam().suffix;
+    }
 
     int CountOnServer(const std::string& user) {
         TPOP3 pop;
-        pop.Host = "127.0.0.1";
-        pop.Port = server_.Port();
+        SetServer(pop, Host());
         pop.Username = user;
         pop.Password = "secret";
         pop.Connect(10000);
@@ -49,11 +71,25 @@ class CheckDovecot : public MainWindowTest {
         return n;
     }
 
-    TDovecotServer server_{TDovecotServer::TUsers{{"ann", "secret"}, {"bob", "secret"}}};
+    static std::unique_ptr<TTestAuthority> authority_;
+    static TTestAuthority::TKeyPair pair_;
+    TDovecotServer server_{
+        TDovecotServer::TUsers{{"ann", "secret"}, {"bob", "secret"}},
+        GetParam().secure ? TDovecotServer::TTls{pair_.cert, pair_.key} : TDovecotServer::TTls{}};
     std::unique_ptr<TfMain> window;
 };
 
-TEST_F(CheckDovecot, CheckThenDeleteByTheLink) {
+std::unique_ptr<TTestAuthority> CheckDovecot::authority_;
+TTestAuthority::TKeyPair CheckDovecot::pair_;
+
+INSTANTIATE_TEST_SUITE_P(
+    , CheckDovecot,
+    testing::Values(TServerForm{"Plain", "127.0.0.1:", "", false, false},
+                    TServerForm{"Stls", "pop3://localhost:", "?tls=required", false, true},
+                    TServerForm{"ImplicitTls", "pop3s://127.0.0.1:", "", true, true}),
+    [](const testing::TestParamInfo<TServerForm>& info) { return info.param.name; });
+
+TEST_P(CheckDovecot, CheckThenDeleteByTheLink) {
     window->resize(700, 400);
     window->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));

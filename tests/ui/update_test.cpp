@@ -14,6 +14,7 @@
 #include "tests/support/http_file_server.h"
 #include "tests/support/loopback_ports.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/test_authority.h"
 #include "ui/f_main.h"
 #include "ui/message_seam.h"
 #include "update/update_hosts.h"
@@ -312,6 +313,37 @@ TEST_F(UpdateCheckTest, SizesThatCannotBeReadGiveTheUsualMaximum) {
         // Past a bar's end the bar is simply full.
         EXPECT_EQ(run.ProgressValue, static_cast<int>(kInstaller.size())) << size;
     }
+}
+
+TEST_F(UpdateCheckTest, OverHttps) {
+    test::TTestAuthority authority;
+    const auto pair = authority.IssueForLoopback();
+    test::THTTPFileServer secure(dir_ / "www", {pair.cert, pair.key});
+    const std::string origin = "localhost:" + std::to_string(secure.Port());
+    WriteFile(dir_ / "www/files/setup.exe", kInstaller);
+    WriteFile(dir_ / "www/files/kavrel.version",
+              VersionFile("00151", {{"fileURL", "https://" + origin + "/files/setup.exe"}}));
+    {
+        const auto w = Open("https://" + origin);
+        const TRun run = Run(*w, true);
+        EXPECT_EQ(LogTail(*w), Connecting() + "\r\n... downloading update.");
+        EXPECT_EQ(run.Started, std::vector<std::string>{"setup.exe"});
+        EXPECT_EQ(ReadFile(dir_ / "work/setup.exe"), kInstaller);
+        EXPECT_EQ(secure.Requests(),
+                  (std::vector<std::string>{"/files/kavrel.version", "/files/setup.exe"}));
+        while (QGuiApplication::overrideCursor()) QGuiApplication::restoreOverrideCursor();
+    }
+    // A server whose certificate nobody vouches for is not asked for anything.
+    const auto stranger = authority.Issue("IP:127.0.0.1,DNS:localhost", 2, true);
+    test::THTTPFileServer unknown(dir_ / "www", {stranger.cert, stranger.key});
+    const auto w = Open("https://localhost:" + std::to_string(unknown.Port()));
+    const TRun run = Run(*w, true);
+    EXPECT_EQ(LogTail(*w), Connecting() + UnableLines() +
+                               "\r\n... TLS: certificate verify failed: self-signed certificate");
+    EXPECT_EQ(run.Boxes, std::vector<TBox>{UnableBox()});
+    EXPECT_TRUE(run.Started.empty());
+    EXPECT_TRUE(unknown.Requests().empty());
+    EXPECT_FALSE(w->Busy);
 }
 
 TEST_F(UpdateCheckTest, UnreachableHost) {

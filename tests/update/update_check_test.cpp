@@ -49,12 +49,18 @@ TEST(UpdateCheck, TargetHostAndPort) {
         const char* server;
         const char* host;
         int port;
+        const char* protocol = "http";
     } const rows[] = {
         {"updates.example.net", "updates.example.net", 80},
         {"updates.example.net:8080", "updates.example.net", 8080},
         {"127.0.0.1:81", "127.0.0.1", 81},
         {"odd:name", "odd:name", 80},
         {"trailing:", "trailing:", 80},
+        {"updates.example.net:995", "updates.example.net", 995},  // no mail rule here
+        {"http://updates.example.net", "updates.example.net", 80},
+        {"https://updates.example.net", "updates.example.net", 443, "https"},
+        {"HTTPS://updates.example.net:8443", "updates.example.net", 8443, "https"},
+        {"pop3s://updates.example.net", "pop3s://updates.example.net", 80},
     };
     for (const auto& r : rows) {
         THTTPClient client;
@@ -63,6 +69,8 @@ TEST(UpdateCheck, TargetHostAndPort) {
         EXPECT_EQ(client.GetHost(), r.host) << r.server;
         EXPECT_EQ(client.GetPort(), r.port) << r.server;
         EXPECT_EQ(client.TargetUri.Port, std::to_string(r.port)) << r.server;
+        EXPECT_EQ(client.TargetUri.Protocol, r.protocol) << r.server;
+        EXPECT_EQ(client.UseTLS, std::string(r.protocol) == "https") << r.server;
     }
 }
 
