@@ -2,7 +2,8 @@
 // loopback): a first cycle where every message is new, a second where every one is known,
 // beside the protocol's floor in the same run. The second cycle must stay close to the floor:
 // looking the messages up may not grow with the square of their number.
-// Python's poplib doing the same POP3 work (bench/poplib_check.py) is timed beside them.
+// Python's poplib doing the same POP3 work (bench/poplib_check.py) is timed beside them, and
+// both cycles once more over TLS from the first byte against the same mailbox.
 // Run: build/bench/bench_check_cycle [sizes...] (default 1000 10000)
 #include <cstdio>
 #include <cstdlib>
@@ -22,6 +23,14 @@ using namespace kavrel;
 using bench::Clock;
 
 constexpr int kRounds = 3;
+
+void PointAt(const std::string& server) {
+    Settings = PW_SETTINGS_TYPE{};
+    Settings.Active[1] = true;
+    Settings.Server[1] = server;
+    Settings.Account[1] = "ann";
+    Settings.Password[1] = "secret";
+}
 
 double Cycle() {
     std::ostringstream out;
@@ -51,31 +60,31 @@ int main(int argc, char** argv) {
     if (sizes.empty()) sizes = {1000, 10000};
     try {
         for (const int size : sizes) {
-            test::TDovecotServer server(test::TDovecotServer::TUsers{{"ann", "secret"}});
-            for (int n = 1; n <= size; ++n) server.AddMessage("ann", bench::Message(n));
-            bench::FloorSession(server.Port(), size);  // the server indexes the mailbox once
-            Settings = PW_SETTINGS_TYPE{};
-            Settings.Active[1] = true;
-            Settings.Server[1] = "127.0.0.1:" + std::to_string(server.Port());
-            Settings.Account[1] = "ann";
-            Settings.Password[1] = "secret";
-            std::vector<double> first, second, floor, poplib;
+            const bench::TMailboxPair mailbox(size);
+            const int port = mailbox.plain.Port();
+            std::vector<double> first, second, floor, poplib, tlsFirst, tlsSecond;
             for (int round = 0; round < kRounds; ++round) {
-                floor.push_back(bench::FloorSession(server.Port(), size));
-                poplib.push_back(Poplib(server.Port()));
-                MailList.clear();
-                first.push_back(Cycle());
-                second.push_back(Cycle());
-                if (MailList.size() != std::size_t(size)) {
-                    throw std::runtime_error("the check did not track every message");
+                floor.push_back(bench::FloorSession(port, size));
+                poplib.push_back(Poplib(port));
+                for (const bool tls : {false, true}) {
+                    PointAt(tls ? "pop3s://127.0.0.1:" + std::to_string(mailbox.tls.TlsPort())
+                                : "127.0.0.1:" + std::to_string(port));
+                    MailList.clear();
+                    (tls ? tlsFirst : first).push_back(Cycle());
+                    (tls ? tlsSecond : second).push_back(Cycle());
+                    if (MailList.size() != std::size_t(size)) {
+                        throw std::runtime_error("the check did not track every message");
+                    }
                 }
             }
             const double f = bench::Median(floor), a = bench::Median(first),
-                         b = bench::Median(second), p = bench::Median(poplib);
+                         b = bench::Median(second), p = bench::Median(poplib),
+                         ta = bench::Median(tlsFirst), tb = bench::Median(tlsSecond);
             std::printf(
                 "%6d messages: floor %.3f s, first cycle %.3f s (%.2f x floor), second cycle "
-                "%.3f s (%.2f x floor), poplib %.3f s (second cycle %.1f x faster)\n",
-                size, f, a, a / f, b, b / f, p, p / b);
+                "%.3f s (%.2f x floor), poplib %.3f s (second cycle %.1f x faster); over TLS "
+                "first %.3f s (%.2f x plain), second %.3f s (%.2f x plain)\n",
+                size, f, a, a / f, b, b / f, p, p / b, ta, ta / a, tb, tb / b);
         }
     } catch (const std::exception& e) {
         std::fprintf(stderr, "bench_check_cycle: %s\n", e.what());

@@ -7,7 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/dovecot_server.h"
 #include "tests/support/raw_client.h"
+#include "tests/support/test_authority.h"
 
 namespace kavrel::bench {
 
@@ -62,6 +64,28 @@ inline double FloorSession(int port, int count) {
     c.SendLine("QUIT");
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
+
+// The same mailbox of n messages twice: on a plain server and on one with a certificate from a
+// throw-away authority that this process trusts, for TLS from the first byte on TlsPort().
+struct TMailboxPair {
+    explicit TMailboxPair(int n)
+        : keys(authority.IssueForLoopback()),
+          plain(test::TDovecotServer::TUsers{{"ann", "secret"}}),
+          tls(test::TDovecotServer::TUsers{{"ann", "secret"}}, {keys.cert, keys.key}) {
+        for (int i = 1; i <= n; ++i) {
+            plain.AddMessage("ann", Message(i));
+            tls.AddMessage("ann", Message(i));
+        }
+        // Each server indexes the new mailbox once, before anything is timed.
+        FloorSession(plain.Port(), n);
+        FloorSession(tls.Port(), n);
+    }
+
+    test::TTestAuthority authority;
+    test::TTestAuthority::TKeyPair keys;
+    test::TDovecotServer plain;
+    test::TDovecotServer tls;
+};
 
 inline double Median(std::vector<double> v) {
     std::sort(v.begin(), v.end());
