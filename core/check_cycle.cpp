@@ -2,6 +2,7 @@
 
 #include <exception>
 #include <filesystem>
+#include <unordered_set>
 #include <vector>
 
 #include "base/date_time.h"
@@ -81,6 +82,51 @@ void TrackMessage(const std::vector<std::string>& listing, std::int32_t r, int s
     m.Subject = msg.Subject;
 }
 
+// With a server that allows pipelining, the commands the loop over the messages will send are
+// written ahead of it, a batch at a time: TOP for each message and LIST for each that will be
+// new (not tracked yet, and not an earlier message's uid again). The commands and their order
+// stay those of the loop; it only stops waiting for the server between them.
+class TCommandsAhead {
+  public:
+    static constexpr std::int32_t kDepth = 64;
+
+    TCommandsAhead(TPOP3& pop, const std::vector<std::string>& listing, int slot,
+                   std::int32_t count, const TMailLookup& lookup)
+        : pop_(pop),
+          listing_(listing),
+          slot_(slot),
+          count_(pop.HasCapability("PIPELINING") ? count : 0),
+          lookup_(lookup) {}
+
+    // Keeps the commands of the messages up to r + kDepth written.
+    void Before(std::int32_t r) {
+        if (next_ > count_ || next_ > r + kDepth / 2) return;
+        std::vector<std::string> commands;
+        for (; next_ <= count_ && next_ <= r + kDepth; ++next_) {
+            commands.push_back("TOP " + std::to_string(next_) + " 0");
+            if (WillBeNew(next_)) commands.push_back("LIST " + std::to_string(next_));
+        }
+        pop_.WriteAhead(commands);
+    }
+
+  private:
+    // As TrackMessage decides: a message past the listing fails before its LIST.
+    bool WillBeNew(std::int32_t r) {
+        if (std::size_t(r) > listing_.size()) return false;
+        const std::string uid = UidFromUidlLine(listing_[std::size_t(r) - 1]);
+        if (lookup_.Contains(uid, slot_)) return false;
+        return fresh_.insert(uid).second;
+    }
+
+    TPOP3& pop_;
+    const std::vector<std::string>& listing_;
+    const int slot_;
+    const std::int32_t count_;
+    const TMailLookup& lookup_;
+    std::int32_t next_ = 1;
+    std::unordered_set<std::string> fresh_;
+};
+
 // One enabled slot; false when the account could not be logged in to, listed or counted.
 bool CheckAccount(int slot, TPOP3& pop, TMailWatchView& view, TMailLookup& lookup, bool& newMail) {
     std::vector<std::string> listing;
@@ -107,9 +153,11 @@ bool CheckAccount(int slot, TPOP3& pop, TMailWatchView& view, TMailLookup& looku
         reached = false;
     }
 
+    TCommandsAhead ahead(pop, listing, slot, n, lookup);
     for (std::int32_t r = 1; r <= n; ++r) {
         view.SetProgressPosition(r);
         try {
+            ahead.Before(r);
             view.ProcessEvents();
             TMailMessage msg;
             pop.FetchHeader(r, msg);

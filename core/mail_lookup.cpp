@@ -24,6 +24,10 @@ PW_MAIL* TMailLookup::Find(const std::string& uid, std::int32_t account) {
     return &m;
 }
 
+bool TMailLookup::Contains(const std::string& uid, std::int32_t account) const {
+    return first_.contains(TKey{uid, account});
+}
+
 void TMailLookup::AddLast() {
     if (list_.empty()) return;
     const PW_MAIL& m = list_.back();

@@ -19,6 +19,8 @@ class TMailLookup {
     // The first entry with this exact uid on this account, with its Seen set; nullptr when
     // none. Valid until the list next changes size.
     PW_MAIL* Find(const std::string& uid, std::int32_t account);
+    // Whether Find would give an entry, without marking it seen.
+    bool Contains(const std::string& uid, std::int32_t account) const;
     // The last entry of the list has just been given its uid and account.
     void AddLast();
 

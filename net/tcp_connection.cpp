@@ -5,6 +5,7 @@
 #include <chrono>
 #include <climits>
 #include <exception>
+#include <stdexcept>
 
 #include "base/strings.h"
 #include "net/net_errors.h"
@@ -78,6 +79,7 @@ bool TTCPConnection::IsConnected() {
 }
 
 void TTCPConnection::CloseSocket() {
+    ahead_.clear();
     if (!ioHandler_) return;
     closedByPeer_ = true;
     ioHandler_->Close();
@@ -258,9 +260,24 @@ std::int32_t TTCPConnection::AwaitReply(const std::vector<std::int32_t>& AAllowe
 }
 
 std::int32_t TTCPConnection::SendCommand(const std::string& ACommand, std::int32_t AExpected) {
-    WriteLine(ACommand);
+    if (ahead_.empty()) {
+        WriteLine(ACommand);
+    } else {
+        // Another command here would be given the reply of the one written ahead.
+        if (ahead_.front() != ACommand)
+            throw std::logic_error("\"" + ACommand + "\" sent while \"" + ahead_.front() +
+                                   "\" was written ahead");
+        ahead_.pop_front();
+    }
     if (AExpected == -1) return AwaitReply({});
     return AwaitReply({AExpected});
+}
+
+void TTCPConnection::WriteAhead(const std::vector<std::string>& ACommands) {
+    std::string bytes;
+    for (const std::string& command : ACommands) bytes += command + "\r\n";
+    WriteBytes(bytes, true);
+    ahead_.insert(ahead_.end(), ACommands.begin(), ACommands.end());
 }
 
 void TTCPConnection::ReadLinesUntil(std::vector<std::string>& ADest, std::string_view ATerminator,

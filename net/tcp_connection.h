@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <optional>
 #include <string>
@@ -87,8 +88,13 @@ class TTCPConnection : public TNetComponent {
     bool TLSActive() const;
     static constexpr int kHandshakeTimeout = 60000;
 
-    // AExpected -1 accepts every reply code.
+    // AExpected -1 accepts every reply code. A command that was written ahead is not written
+    // again: only its reply is read.
     std::int32_t SendCommand(const std::string& ACommand, std::int32_t AExpected = -1);
+    // Writes commands in one send before their replies are read, for a server that allows
+    // it; SendCommand must then be given them in the same order. Forgotten at a disconnect.
+    void WriteAhead(const std::vector<std::string>& ACommands);
+    std::size_t CommandsAhead() const { return ahead_.size(); }
 
   protected:
     // Connects the carrier (made here when there is none) to host and port; on any failure
@@ -102,6 +108,7 @@ class TTCPConnection : public TNetComponent {
     TManagedBuffer inputBuffer_;
     std::vector<char> scratch_;
     std::optional<std::string> writeBuffer_;
+    std::deque<std::string> ahead_;
     std::int32_t writeThreshold_ = 0;
     bool closedByPeer_ = false;
     bool lineWasSplit_ = false;

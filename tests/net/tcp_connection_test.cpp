@@ -294,6 +294,25 @@ TEST(TCPConnection, ReadToStreamCutShortIsAFailure) {
     }
 }
 
+TEST(TCPConnection, CommandsWrittenAheadAreAnsweredInTurn) {
+    TSession s({Expect("STAT"), Expect("LIST 1"), SendLine("+OK 1 10"), SendLine("+OK 1 10"),
+                Expect("NOOP"), SendLine("+OK"), Expect("NOOP"), SendLine("+OK")});
+    s.Client.WriteAhead({"STAT", "LIST 1"});
+    EXPECT_EQ(s.Client.CommandsAhead(), 2u);
+    // Out of turn, a command would be given another one's reply.
+    EXPECT_THROW(s.Client.SendCommand("LIST 1"), std::logic_error);
+    EXPECT_EQ(s.Client.SendCommand("STAT"), 0);
+    EXPECT_EQ(s.Client.LastReply.Text, std::vector<std::string>{"1 10"});
+    s.Client.SendCommand("LIST 1");
+    EXPECT_EQ(s.Client.CommandsAhead(), 0u);
+    // Nothing left ahead: written as usual.
+    s.Client.SendCommand("NOOP");
+    s.Client.WriteAhead({"NOOP"});
+    s.Client.Disconnect();
+    EXPECT_EQ(s.Client.CommandsAhead(), 0u) << "forgotten with the connection";
+    EXPECT_TRUE(s.Server.Finish()) << s.Server.Report();
+}
+
 TEST(TCPConnection, WriteLinesAndTheWriteBuffer) {
     TSession s({Expect("USER ann"), Expect(""), Expect("abcdef"), Expect("GET / HTTP/1.1")});
     std::vector<std::int32_t> totals;

@@ -108,6 +108,49 @@ TEST_F(CheckCycleTest, FailedAndVanishedMessagesAreDropped) {
     EXPECT_TRUE(server.Finish()) << server.Report();
 }
 
+// A server that lists PIPELINING gets the same commands in the same order, written before
+// their replies are read: this script reads all six before it answers the first, which a
+// client waiting for each reply would never get past.
+TEST_F(CheckCycleTest, APipeliningServerGetsTheCommandsAhead) {
+    const TScript pipelinedLogIn =
+        TScript{SendLine("+OK ready")} + Capa({"PIPELINING", "TOP", "UIDL", "USER"}) +
+        TScript{Expect("USER ann"), SendLine("+OK"), Expect("PASS secret"), SendLine("+OK")};
+    // The third message is the first one again: known by then, so its size is not asked.
+    const std::vector<TScriptMessage> again = {kThree[0], kThree[1], kThree[0]};
+    const auto replies = [](TScript steps) {
+        std::erase_if(steps,
+                      [](const TScriptStep& t) { return t.Kind == TScriptStep::TKind::Expect; });
+        return steps;
+    };
+    const TScript first = pipelinedLogIn + Uidl(again) + Stat(3) +
+                          TScript{Expect("TOP 1 0"), Expect("LIST 1"), Expect("TOP 2 0"),
+                                  Expect("LIST 2"), Expect("TOP 3 0")} +
+                          replies(Top(1, again[0]) + ListSize(1, again[0]) + Top(2, again[1]) +
+                                  ListSize(2, again[1]) + Top(3, again[2]));
+    // The second cycle: seventy messages, more than one batch, only the last one new.
+    std::vector<TScriptMessage> many;
+    for (int i = 1; i <= 70; ++i) many.push_back({"m" + std::to_string(i), "S", 10});
+    many[0] = kThree[0];
+    many[1] = kThree[1];
+    TScript second = pipelinedLogIn + Uidl(many) + Stat(many.size());
+    for (std::size_t r = 1; r <= many.size(); ++r) {
+        second += Top(r, many[r - 1]);
+        if (r > 2) second += ListSize(r, many[r - 1]);
+    }
+    TScriptServer server(first + Quit() + TScript{Accept()} + second + Quit());
+    Account(1, server);
+
+    window->CheckMail();
+    EXPECT_EQ(Log(),
+              "Checking accounts T\r\nChecking " + Host(server) + "->ann ... 3 messages waiting.");
+    EXPECT_EQ(Uids(), (std::vector<std::string>{"u1", "u2"}));
+    window->CheckMail();
+    EXPECT_EQ(MailList.size(), 70u);
+    EXPECT_EQ(window->labMessages->text(), "70 messages waiting");
+    EXPECT_TRUE(server.Finish()) << server.Report();
+    ExpectIdle();
+}
+
 TEST_F(CheckCycleTest, AFailedAccountDoesNotStopTheNext) {
     TScriptServer refusing({SendLine("+OK ready"), Expect("CAPA"), SendLine("-ERR unknown command"),
                             Expect("USER ann"), SendLine("+OK"), Expect("PASS secret"),
