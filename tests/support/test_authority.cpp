@@ -15,6 +15,8 @@ constexpr const char* kOpenssl = "/usr/bin/openssl";
 
 // Runs openssl with args; its output goes into the error when it fails.
 void Openssl(const std::vector<std::string>& args, const std::string& log) {
+    // The child's freopen would write out what this process has buffered a second time.
+    std::fflush(nullptr);
     const pid_t pid = ::fork();
     if (pid < 0) throw std::runtime_error("fork failed");
     if (pid == 0) {
