@@ -29,8 +29,8 @@ class TPOP3 : public TMessageClient {
     bool HasCapability(const std::string& AName) const;
 
     // Connects with the time-out in milliseconds, reads the greeting, asks for CAPA, turns
-    // on TLS as TLS says, asks again over TLS, and logs in. A failure
-    // after the connection is open sends QUIT and closes it before it goes on.
+    // on TLS as TLS says (asking for CAPA again over it), and logs in. A failure after the
+    // connection is open sends QUIT and closes it before it goes on.
     void Connect(int ATimeout = TimeoutDefault) override;
     // Sends QUIT when connected (without reading its reply) and closes the connection.
     void Disconnect() override;

@@ -47,6 +47,7 @@ void TTCPConnection::OpenConnection(const std::string& AHost, int APort, int ATi
     try {
         ioHandler_->Open();
         inputBuffer_.Clear();
+        ahead_.clear();
         closedByPeer_ = false;
         ioHandler_->ConnectTo(AHost, APort, ATimeout);
         ReportStatus(TNetStatus::stConnected, AHost);
