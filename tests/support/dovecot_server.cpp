@@ -179,8 +179,11 @@ void TDovecotServer::ClearMailbox(const std::string& user) {
 }
 
 std::string TDovecotServer::AddMessage(const std::string& user, const std::string& message) {
-    const std::string name = std::to_string(1700000000 + serial_) + ".M" + std::to_string(serial_) +
-                             "P" + std::to_string(::getpid()) + ".kavrel-test";
+    // What tells the names apart comes last: dovecot's hash of a maildir name is decided by
+    // its last few characters, and a common ending would chain every message in one bucket,
+    // making each command cost time in proportion to the mailbox.
+    const std::string name = std::to_string(1700000000 + serial_) + ".P" +
+                             std::to_string(::getpid()) + ".kavrel-test-" + std::to_string(serial_);
     ++serial_;
     const std::string path = MaildirOf(user) + "/new/" + name;
     WriteText(path, message);
