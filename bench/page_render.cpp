@@ -1,6 +1,7 @@
-// Times the message table page of 100 rows: building its text, loading it into the page
-// viewer (parse and layout at 700 pixels), laying it out again at a new width, and painting
-// it. Runs on Qt's offscreen platform. Run: build/bench/bench_page_render [rounds]
+// Times the message table page of 100 rows (or as many as asked): building its text, loading
+// it into the page viewer (parse and layout at 700 pixels), laying it out again at a new
+// width, and painting it. Runs on Qt's offscreen platform.
+// Run: build/bench/bench_page_render [rounds] [rows]
 #include <QApplication>
 #include <QImage>
 #include <QPainter>
@@ -23,9 +24,10 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 20;
+    const int rows = argc > 2 ? std::max(1, std::atoi(argv[2])) : 100;
 
     TMailList list;
-    for (int i = 0; i < 100; ++i) {
+    for (int i = 0; i < rows; ++i) {
         PW_MAIL& m = AppendMail(list);
         m.AccountIndex = 1 + i % 4;
         m.MailBox = "pop" + std::to_string(m.AccountIndex) + ".example.org->user";
@@ -56,7 +58,7 @@ int main(int argc, char** argv) {
     QImage image(viewer.viewport()->size(), QImage::Format_ARGB32_Premultiplied);
     const double paint = MillisecondsOf(rounds, [&] { viewer.viewport()->render(&image); });
 
-    std::printf("BuildMessagePage, 100 rows: %.3f ms (%zu bytes)\n", build, page.size());
+    std::printf("BuildMessagePage, %d rows: %.3f ms (%zu bytes)\n", rows, build, page.size());
     std::printf("LoadFromString (parse + layout at 700 px): %.2f ms\n", load);
     std::printf("layout again at a new width: %.2f ms\n", relayout);
     std::printf("paint of the visible part: %.2f ms\n", paint);
