@@ -5,10 +5,11 @@
 // Where updates come from and where the maker's site is. Both are compiled in as placeholders
 // until the project has a home of its own; a distributor points Kavrel at another server with
 // the keys "updatehost" and "webhost" of section "general" in the settings file. Either may
-// carry a port ("updates.example.net:8080").
+// carry a port ("updates.example.net:8080"); the update host may be "https://host[:port]".
 namespace kavrel {
 
-inline constexpr char kDefaultUpdateHost[] = "updates.kavrel.example.org";
+// Over TLS: the version file names what is downloaded and started.
+inline constexpr char kDefaultUpdateHost[] = "https://updates.kavrel.example.org";
 inline constexpr char kDefaultWebHost[] = "kavrel.example.org";
 
 struct TUpdateHosts {
