@@ -107,25 +107,27 @@ TIOHandlerTLS::~TIOHandlerTLS() { session_.reset(); }
 
 bool TIOHandlerTLS::TLSActive() const { return session_ && session_->established; }
 
-std::string TIOHandlerTLS::Description() const {
-    if (!TLSActive()) return {};
-    return std::string(SSL_get_version(session_->ssl.get())) + " " +
-           SSL_get_cipher_name(session_->ssl.get());
-}
-
-void TIOHandlerTLS::Close() {
-    if (session_) {
-        if (session_->established && !session_->broken && IsOpen()) {
-            // One try at a polite close; a peer that is gone or slow is not waited for.
-            SSL_shutdown(session_->ssl.get());
-            ERR_clear_error();
-        }
-        session_.reset();
-    }
+void TIOHandlerTLS::Forget() {
+    session_.reset();
     plain_.clear();
     plainPos_ = 0;
     peerClosed_ = false;
     receiveErrno_ = 0;
+}
+
+void TIOHandlerTLS::Open() {
+    // A new socket starts plain, whatever the last one was.
+    Forget();
+    TIOHandlerSocket::Open();
+}
+
+void TIOHandlerTLS::Close() {
+    if (session_ && session_->established && !session_->broken && IsOpen()) {
+        // One try at a polite close; a peer that is gone or slow is not waited for.
+        SSL_shutdown(session_->ssl.get());
+        ERR_clear_error();
+    }
+    Forget();
     TIOHandlerSocket::Close();
 }
 

@@ -24,14 +24,13 @@ class TIOHandlerTLS : public TIOHandlerSocket {
     TIOHandlerTLS();
     ~TIOHandlerTLS() override;
 
+    void Open() override;
     void Close() override;
     bool WaitReadable(int timeoutMs) override;
     int Receive(char* buffer, int length) override;
     int Send(const char* buffer, int length) override;
 
     bool TLSActive() const;
-    // The cipher suite and protocol in use, for the log of a test or a bench.
-    std::string Description() const;
 
     // Runs the handshake over the connected socket, the name sent as SNI (an IP literal is
     // checked as an address instead). Waits at most timeoutMs in all, calling onWaiting
@@ -41,6 +40,8 @@ class TIOHandlerTLS : public TIOHandlerSocket {
 
   private:
     struct TSession;
+    // Drops the TLS state and whatever it had read.
+    void Forget();
     // Reads what has arrived into the plain-text buffer; false when more must arrive first.
     bool ReadAvailable();
     // Waits for the socket; false when the time ran out.
