@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <memory>
 
 #include "net/net_errors.h"
@@ -100,6 +101,28 @@ TEST_F(Pop3Tls, TheLoginNeverCrossesTheWireInClearAfterStls) {
     EXPECT_EQ(wire.rfind("CAPA\r\nSTLS\r\n", 0), 0u) << wire.substr(0, 40);
     for (const char* secret : {"USER", "PASS", "ann", "secret", "STAT"})
         EXPECT_EQ(wire.find(secret), std::string::npos) << secret << " seen in clear";
+}
+
+// TLS records that arrive in pieces are put together; one whose rest never comes ends the
+// read at the time-out instead of blocking on it.
+TEST_F(Pop3Tls, RecordsInPiecesAndARecordCutShort) {
+    TDovecotServer server(kUsers, Tls(authority_->IssueForLoopback()));
+    server.AddMessage("ann", "From: Ann <ann@example.org>\nSubject: one\n\nbody\n");
+    TTapRelay tap(server.TlsPort());
+    tap.Trickle = 7;
+    TPOP3 pop;
+    Prepare(pop, "pop3s://127.0.0.1:" + std::to_string(tap.Port()));
+    pop.ReadTimeout = 1000;
+    pop.Connect(10000);
+    TMailMessage m;
+    ASSERT_TRUE(pop.FetchHeader(1, m));
+    EXPECT_EQ(m.Subject, "one");
+
+    tap.Hold = true;
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(MessageOf<ENetException>([&] { pop.GetMessageCount(); }), "Read Timeout");
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+    pop.Disconnect();
 }
 
 TEST_F(Pop3Tls, AServerWithoutStls) {

@@ -7,6 +7,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
 #include <stdexcept>
 
 #include "tests/support/loopback_ports.h"
@@ -55,6 +57,7 @@ void TTapRelay::Relay(int client) {
         ::connect(server.get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0)
         return;
     char buffer[16384];
+    bool held = false;
     for (;;) {
         pollfd p[3] = {
             {client, POLLIN, 0}, {server.get(), POLLIN, 0}, {wakeRead_.get(), POLLIN, 0}};
@@ -69,11 +72,20 @@ void TTapRelay::Relay(int client) {
                 clientBytes_.append(buffer, static_cast<std::size_t>(n));
             }
             const int to = side == 0 ? server.get() : client;
-            for (ssize_t sent = 0; sent < n;) {
+            ssize_t end = n;
+            if (side == 1 && Hold) {
+                if (held) continue;
+                held = true;
+                end = std::min<ssize_t>(n, 3);
+            }
+            const ssize_t piece = side == 1 && Trickle > 0 ? Trickle.load() : end;
+            for (ssize_t sent = 0; sent < end;) {
                 const ssize_t m =
-                    ::send(to, buffer + sent, static_cast<std::size_t>(n - sent), MSG_NOSIGNAL);
+                    ::send(to, buffer + sent, static_cast<std::size_t>(std::min(piece, end - sent)),
+                           MSG_NOSIGNAL);
                 if (m <= 0) return;
                 sent += m;
+                if (piece < end) std::this_thread::sleep_for(std::chrono::milliseconds(1));
             }
         }
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -21,6 +22,13 @@ class TTapRelay {
     int Port() const { return port_; }
     // Every byte the clients sent so far, all connections together.
     std::string ClientBytes() const;
+
+    // Bytes from the server pass in pieces of this many with a millisecond between them
+    // (0: as they come).
+    std::atomic<int> Trickle = 0;
+    // Once set, only the first three bytes of what the server sends next pass and nothing
+    // after them, as from a server that stalls in the middle of a TLS record.
+    std::atomic<bool> Hold = false;
 
   private:
     void Run();
