@@ -53,7 +53,12 @@ TPageViewer::TPageViewer(QWidget* parent) : QAbstractScrollArea(parent) {
 TPageViewer::~TPageViewer() = default;
 
 void TPageViewer::LoadFromString(const std::string& page) {
-    const std::string text = ToUtf8(page);
+    std::string text = ToUtf8(page);
+    // Links, hovered or not, in the tool-tip text colour.
+    const std::string linkColour = palette().color(QPalette::ToolTipText).name().toStdString();
+    // A check that found nothing new gives the same page again: laying out a page of ten
+    // thousand rows anew would hold the window for seconds and lose the reader's place.
+    if (document_ && text == loadedText_ && linkColour == loadedLinkColour_) return;
     clickedLink_.reset();
     boxes_.clear();
     anchor_ = focus_ = TCaret{};
@@ -61,8 +66,6 @@ void TPageViewer::LoadFromString(const std::string& page) {
     engineCursor_ = "auto";
     document_.reset();
 
-    // Links, hovered or not, in the tool-tip text colour.
-    const std::string linkColour = palette().color(QPalette::ToolTipText).name().toStdString();
     const std::string linkCss =
         "a[href], a[href]:hover, a[href]:active, a[href]:visited { color: " + linkColour + "; }";
     linkStyle_.clear();
@@ -74,6 +77,8 @@ void TPageViewer::LoadFromString(const std::string& page) {
     document_ =
         litehtml::document::createFromUTF8(text.c_str(), &container_, &context_, &linkStyle_);
     Relayout();
+    loadedText_ = std::move(text);
+    loadedLinkColour_ = linkColour;
     verticalScrollBar()->setValue(0);
     horizontalScrollBar()->setValue(0);
     viewport()->update();

@@ -99,6 +99,9 @@ class TPageViewer : public QAbstractScrollArea {
     TPageContainer container_;
     litehtml::css linkStyle_;
     std::shared_ptr<litehtml::document> document_;
+    // What document_ was made from.
+    std::string loadedText_;
+    std::string loadedLinkColour_;
 
     std::vector<TTextBox> boxes_;
     TCaret anchor_;

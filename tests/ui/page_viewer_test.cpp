@@ -360,11 +360,37 @@ TEST(PageViewer, APageLoadedBetweenPressAndReleaseDropsTheClick) {
     viewer.Load(page);
     const QPoint at = viewer.Box("delete", 0).center();
     QTest::mousePress(viewer.Port(), Qt::LeftButton, {}, at);
-    viewer.Load(page);  // a check ends meanwhile; its rows may have moved
+    list.erase(list.begin());
+    viewer.Load(PageOf(list));  // a check ends meanwhile; its rows have moved
     QTest::mouseRelease(viewer.Port(), Qt::LeftButton, {}, at);
     EXPECT_TRUE(viewer.clicks.empty());
     QTest::mouseClick(viewer.Port(), Qt::LeftButton, {}, at);
     EXPECT_EQ(viewer.clicks, std::vector<std::string>{"delete?1"});
+}
+
+// A check that found nothing new hands over the same page: the reader keeps the place, the
+// selection and a click begun before it.
+TEST(PageViewer, TheSamePageAgainIsKeptAsItIs) {
+    TMailList list = Messages(100);
+    Viewer viewer(480, 300);
+    const std::string page = PageOf(list);
+    viewer.Load(page);
+    const QPoint at = viewer.Box("delete", 0).center();
+    QTest::mousePress(viewer.Port(), Qt::LeftButton, {}, at);
+    viewer.Load(page);
+    QTest::mouseRelease(viewer.Port(), Qt::LeftButton, {}, at);
+    EXPECT_EQ(viewer.clicks, std::vector<std::string>{"delete?1"});
+
+    QScrollBar* bar = viewer.view.verticalScrollBar();
+    QTest::keyClick(&viewer.view, Qt::Key_PageDown);
+    const int place = bar->value();
+    ASSERT_GT(place, 0);
+    viewer.view.SelectAll();
+    viewer.Load(page);
+    EXPECT_EQ(bar->value(), place);
+    EXPECT_TRUE(viewer.view.HasSelection());
+    viewer.Load(page + " ");
+    EXPECT_EQ(bar->value(), 0) << "another page starts from the top";
 }
 
 TEST(PageViewer, ADoubleClickOnALinkIsOneClick) {
