@@ -3,6 +3,8 @@
 // again normally afterwards and must not grow with every such check.
 #include <gtest/gtest.h>
 
+#include <QScrollBar>
+
 #include <QTimer>
 #include <fstream>
 
@@ -158,8 +160,14 @@ TEST_F(HostileServer, TenThousandMessages) {
     window->CheckMail();
     EXPECT_EQ(MailList.size(), 10000u);
     EXPECT_EQ(window->labMessages->text(), "10000 messages waiting");
+    // Nothing new: the page stays as it was laid out, where the reader had scrolled to.
+    QScrollBar* bar = window->html1->verticalScrollBar();
+    bar->setValue(bar->maximum() / 2);
+    const int place = bar->value();
+    ASSERT_GT(place, 0);
     window->CheckMail();
     EXPECT_EQ(MailList.size(), 10000u);
+    EXPECT_EQ(bar->value(), place);
     EXPECT_EQ(Log(), "Checking accounts T\r\nChecking " + Host(server) +
                          "->ann ... 10000 messages waiting.");
     EXPECT_TRUE(server.Finish(60000)) << server.Report();
