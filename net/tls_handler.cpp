@@ -175,7 +175,7 @@ void TIOHandlerTLS::Handshake(const std::string& serverName, int timeoutMs, int 
     if (!bio) throw ETLSError("TLS: cannot start: " + TakeErrorReason());
     BIO_set_data(bio, reinterpret_cast<void*>(static_cast<std::intptr_t>(fd)));
     SSL_set_bio(ssl, bio, bio);
-    // From here on the socket never blocks: every wait is a poll with a limit.
+    // From here on the socket never blocks: reads wait in polls, within their time-outs.
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
     session_ = std::move(session);
 
