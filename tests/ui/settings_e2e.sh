@@ -48,15 +48,27 @@ INI
 
 # Starts the dialog and prints its window id and geometry (X= Y= WIDTH= HEIGHT=).
 open_dialog() {
-  "$probe" "$work/settings" >>"$work/probe.log" 2>&1 &
-  pids+=($!)
-  probe_pid=$!
-  for _ in $(seq 100); do
-    id=$(xdotool search --onlyvisible --name '^Settings$' 2>/dev/null | head -1 || true)
+  id=""
+  # A probe that could not reach the display is started again (three tries): a display that
+  # stopped answering fails in wait_for_display with the server's log.
+  for _ in 1 2 3; do
+    wait_for_display "$work"
+    "$probe" "$work/settings" >>"$work/probe.log" 2>&1 &
+    pids+=($!)
+    probe_pid=$!
+    for _ in $(seq 100); do
+      id=$(xdotool search --onlyvisible --name '^Settings$' 2>/dev/null | head -1 || true)
+      [ -n "$id" ] && break
+      kill -0 "$probe_pid" 2>/dev/null || break
+      sleep 0.1
+    done
     [ -n "$id" ] && break
-    sleep 0.1
+    grep -q "could not connect to display" "$work/probe.log" || break
+    echo "the probe could not reach $DISPLAY; starting it again"
   done
-  [ -n "$id" ] || { echo "the settings dialog did not appear"; cat "$work/probe.log"; exit 1; }
+  [ -n "$id" ] || {
+    echo "the settings dialog did not appear"; cat "$work/probe.log" "$work/xvfb.log"; exit 1
+  }
   sleep 0.5
   eval "$(xdotool getwindowgeometry --shell "$id")"
 }
