@@ -132,5 +132,35 @@ TEST_P(CheckDovecot, CheckThenDeleteByTheLink) {
     EXPECT_EQ(window->txtTray->Hint().toStdString(), "2 (1/1) waiting");
 }
 
+// An account whose server shows a bad certificate fails with the reason on its line; the
+// account after it is checked as usual, and the window is left as after any check.
+TEST_F(MainWindowTest, ACertificateFailureIsTheAccountsLogLine) {
+    TTestAuthority authority;
+    const auto expired = authority.Issue("IP:127.0.0.1,DNS:localhost", -1);
+    const auto good = authority.IssueForLoopback();
+    TDovecotServer stale(TDovecotServer::TUsers{{"ann", "secret"}}, {expired.cert, expired.key});
+    TDovecotServer fine(TDovecotServer::TUsers{{"ann", "secret"}}, {good.cert, good.key});
+    fine.AddMessage("ann", "From: dave@example.org\nSubject: Agenda\n\nbody\n");
+    const auto window = Open("");
+    const std::string bad = "pop3s://localhost:" + std::to_string(stale.TlsPort());
+    const std::string ok = "localhost:" + std::to_string(fine.Port());
+    for (int slot : {1, 2}) {
+        Settings.Active[slot] = true;
+        Settings.Server[slot] = slot == 1 ? bad : ok;
+        Settings.Account[slot] = "ann";
+        Settings.Password[slot] = "secret";
+    }
+    window->CheckMail();
+    const std::string log = window->LogText();
+    EXPECT_NE(log.find("\r\nChecking " + bad +
+                       "->ann ... ERROR: TLS: certificate verify failed: certificate has expired"),
+              std::string::npos)
+        << log;
+    EXPECT_NE(log.find("\r\nChecking " + ok + "->ann ... 1 messages waiting."), std::string::npos)
+        << log;
+    EXPECT_EQ(MailList.size(), 1u);
+    EXPECT_FALSE(window->Busy);
+}
+
 }  // namespace
 }  // namespace kavrel
