@@ -3,7 +3,7 @@
 # server's pid in X_SERVER_PID. A fixed display number and a socket file are not enough:
 # a busy machine can take seconds between the two, and another test may hold the number.
 # -noreset: by default the server resets when its last client leaves, and a program that
-# connects during the reset fails with "could not connect to display".
+# connects during the reset may fail with "could not connect to display".
 start_x_server() {
   local work=$1 ready=$1/x-display
   : >"$ready"
