@@ -48,4 +48,8 @@ bool SameText(std::string_view a, std::string_view b) {
     return true;
 }
 
+bool StartsText(std::string_view text, std::string_view prefix) {
+    return text.size() >= prefix.size() && SameText(text.substr(0, prefix.size()), prefix);
+}
+
 }  // namespace kavrel

@@ -15,6 +15,8 @@ std::string LowerCase(std::string_view text);
 
 // Case-insensitive equality over a to z only.
 bool SameText(std::string_view a, std::string_view b);
+// Whether text begins with prefix, compared as SameText does.
+bool StartsText(std::string_view text, std::string_view prefix);
 
 inline bool IsBlank(char c) { return static_cast<unsigned char>(c) <= 32; }
 

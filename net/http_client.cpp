@@ -81,8 +81,10 @@ void THTTPClient::SetPort(int APort) {
 
 void THTTPClient::SetProtocol(const std::string& AProtocol) {
     TargetUri.Protocol = AProtocol;
-    UseTLS = SameText(AProtocol, "https");
+    UseTLS = TargetIsTLS();
 }
+
+bool THTTPClient::TargetIsTLS() const { return SameText(TargetUri.Protocol, "https"); }
 
 void THTTPClient::SetCookieManager(TCookieManager* AManager) {
     cookies_ = AManager;
@@ -143,7 +145,7 @@ void THTTPClient::ResolveTarget() {
     // A relative address stays on TLS when the last one was on it.
     if (!v.Protocol.empty()) {
         TargetUri.Protocol = v.Protocol;
-    } else if (!SameText(TargetUri.Protocol, "https")) {
+    } else if (!TargetIsTLS()) {
         TargetUri.Protocol = "http";
     }
     if (!v.Port.empty()) {
@@ -158,13 +160,12 @@ void THTTPClient::ResolveTarget() {
     Request.RequestTarget = TargetUri.Path + TargetUri.Document + TargetUri.Params;
     Request.ContentLength = -1;
     Request.Host = TargetUri.Host;
-    const bool tls = SameText(TargetUri.Protocol, "https");
-    if (TargetUri.Port != (tls ? "443" : "80")) Request.Host += ":" + TargetUri.Port;
+    if (TargetUri.Port != (TargetIsTLS() ? "443" : "80")) Request.Host += ":" + TargetUri.Port;
 }
 
 void THTTPClient::EnsureConnection() {
     const std::int32_t port = PortNumber(TargetUri.Port);
-    const bool tls = SameText(TargetUri.Protocol, "https");
+    const bool tls = TargetIsTLS();
     if (!SameText(Host, TargetUri.Host) || Port != port || UseTLS != tls) {
         if (IsConnected()) Disconnect();
         Host = TargetUri.Host;

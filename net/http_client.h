@@ -73,6 +73,7 @@ class THTTPClient : public TTCPClient {
 
     enum class TNext { Finished, Retry };
 
+    bool TargetIsTLS() const;
     void ResolveTarget();
     void EnsureConnection();
     void WriteRequest();

@@ -11,8 +11,7 @@ constexpr int kPop3Port = 110;
 constexpr int kPop3sPort = 995;
 
 bool TakePrefix(std::string_view& text, std::string_view prefix) {
-    if (text.size() < prefix.size() || !SameText(text.substr(0, prefix.size()), prefix))
-        return false;
+    if (!StartsText(text, prefix)) return false;
     text.remove_prefix(prefix.size());
     return true;
 }

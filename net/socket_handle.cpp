@@ -18,18 +18,11 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-bool SetBlocking(int fd, bool blocking) {
+bool SetFdBlocking(int fd, bool blocking) {
     const int flags = ::fcntl(fd, F_GETFL);
     if (flags < 0) return false;
     const int wanted = blocking ? flags & ~O_NONBLOCK : flags | O_NONBLOCK;
     return ::fcntl(fd, F_SETFL, wanted) == 0;
-}
-
-// Milliseconds left until deadline, rounded up so that a wait never ends early.
-int MillisecondsLeft(Clock::time_point deadline) {
-    const auto left = deadline - Clock::now();
-    if (left <= Clock::duration::zero()) return 0;
-    return static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(left).count());
 }
 
 void Describe(const sockaddr_in& a, std::string& ip, int& port) {
@@ -79,7 +72,7 @@ std::int32_t TSocketHandle::Connect(std::uint32_t address, int port, int timeout
 
     // Always non-blocking underneath: a time-out needs it, and a signal during a blocking
     // connect would leave the socket in an undefined half-way state.
-    if (!SetBlocking(fd, false)) return TSocketStack::CodeFromErrno(errno);
+    if (!SetFdBlocking(fd, false)) return TSocketStack::CodeFromErrno(errno);
     if (::connect(fd, reinterpret_cast<const sockaddr*>(&target), sizeof target) != 0 &&
         errno != EINPROGRESS && errno != EINTR) {
         return TSocketStack::CodeFromErrno(errno);
@@ -99,7 +92,7 @@ std::int32_t TSocketHandle::Connect(std::uint32_t address, int port, int timeout
         if (ready > 0) break;
     }
     if (const std::int32_t code = SocketErrorCode(fd)) return code;
-    if (!SetBlocking(fd, true)) return TSocketStack::CodeFromErrno(errno);
+    if (!SetFdBlocking(fd, true)) return TSocketStack::CodeFromErrno(errno);
     return 0;
 }
 
@@ -117,12 +110,22 @@ void TSocketHandle::UpdateBindings() {
     Describe(remote, RemoteIP, RemotePort);
 }
 
-bool TSocketHandle::WaitReadable(int timeoutMs) {
+int MillisecondsLeft(std::chrono::steady_clock::time_point deadline) {
+    const auto left = deadline - Clock::now();
+    if (left <= Clock::duration::zero()) return 0;
+    return static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(left).count());
+}
+
+bool TSocketHandle::SetBlocking(bool blocking) {
+    return SetFdBlocking(socket_.get(), blocking);
+}
+
+bool TSocketHandle::Wait(bool forWrite, int timeoutMs) {
     const bool limited = timeoutMs >= 0;
     const Clock::time_point deadline =
         Clock::now() + std::chrono::milliseconds(limited ? timeoutMs : 0);
     for (;;) {
-        pollfd p{socket_.get(), POLLIN, 0};
+        pollfd p{socket_.get(), static_cast<short>(forWrite ? POLLOUT : POLLIN), 0};
         const int ready = ::poll(&p, 1, limited ? MillisecondsLeft(deadline) : -1);
         if (ready == 1) return true;
         if (ready == 0 || errno != EINTR) return false;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 
@@ -9,6 +10,9 @@ namespace kavrel {
 
 // How often a connect with a time-out looks at its socket; a refusal is seen within one step.
 inline constexpr int ConnectPollStep = 125;
+
+// Milliseconds left until deadline, rounded up so that a wait never ends early.
+int MillisecondsLeft(std::chrono::steady_clock::time_point deadline);
 
 // One TCP/IPv4 socket and the addresses at both of its ends.
 class TSocketHandle {
@@ -38,7 +42,10 @@ class TSocketHandle {
     void UpdateBindings();
 
     // True when input (or a close) is waiting; W as in the read time-outs.
-    bool WaitReadable(int timeoutMs);
+    bool WaitReadable(int timeoutMs) { return Wait(false, timeoutMs); }
+    // The same for room to send when forWrite.
+    bool Wait(bool forWrite, int timeoutMs);
+    bool SetBlocking(bool blocking);
     // One receive or send, raw result; a signal does not count as an error, and a send to
     // a vanished peer fails with EPIPE instead of raising SIGPIPE.
     int Receive(char* buffer, int length);

@@ -144,10 +144,18 @@ void TTCPConnection::StartTLS(const std::string& AServerName) {
         if (!tls) throw ETLSError("TLS: this connection's carrier cannot encrypt");
         if (!inputBuffer_.Empty())
             throw ETLSError("TLS: the server sent data before the handshake");
-        tls->Handshake(AServerName, ReadTimeout > 0 ? ReadTimeout : kHandshakeTimeout,
-                       kWaitingStepMs, [this] {
-                           if (OnWaiting) OnWaiting(*this);
-                       });
+        tls->BeginHandshake(AServerName);
+        const auto deadline =
+            std::chrono::steady_clock::now() +
+            std::chrono::milliseconds(ReadTimeout > 0 ? ReadTimeout : kHandshakeTimeout);
+        // Reads wait as every read does, so the window keeps answering through a slow server.
+        for (THandshakeStep step; (step = tls->ContinueHandshake()) != THandshakeStep::hsDone;) {
+            const int left = MillisecondsLeft(deadline);
+            const bool ready =
+                left > 0 && (step == THandshakeStep::hsWantWrite ? tls->WaitWritable(left)
+                                                                 : WaitReadable(left));
+            if (!ready) throw ETLSError("TLS: handshake timed out");
+        }
     } catch (...) {
         CloseSocket();
         throw;

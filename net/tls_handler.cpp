@@ -85,12 +85,6 @@ std::string TakeErrorReason() {
     return reason;
 }
 
-int MillisecondsLeft(Clock::time_point deadline) {
-    const auto left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-    return left <= 0 ? 0 : static_cast<int>(std::min<long long>(left, 1 << 30));
-}
-
 }  // namespace
 
 struct TIOHandlerTLS::TSession {
@@ -103,7 +97,7 @@ struct TIOHandlerTLS::TSession {
 
 TIOHandlerTLS::TIOHandlerTLS() = default;
 
-TIOHandlerTLS::~TIOHandlerTLS() { session_.reset(); }
+TIOHandlerTLS::~TIOHandlerTLS() = default;
 
 bool TIOHandlerTLS::TLSActive() const { return session_ && session_->established; }
 
@@ -131,20 +125,7 @@ void TIOHandlerTLS::Close() {
     TIOHandlerSocket::Close();
 }
 
-bool TIOHandlerTLS::WaitSocket(bool forWrite, int timeoutMs) {
-    const bool limited = timeoutMs >= 0;
-    const Clock::time_point deadline =
-        Clock::now() + std::chrono::milliseconds(limited ? timeoutMs : 0);
-    for (;;) {
-        pollfd p{Binding->Handle(), static_cast<short>(forWrite ? POLLOUT : POLLIN), 0};
-        const int ready = ::poll(&p, 1, limited ? MillisecondsLeft(deadline) : -1);
-        if (ready == 1) return true;
-        if (ready == 0 || errno != EINTR) return false;
-    }
-}
-
-void TIOHandlerTLS::Handshake(const std::string& serverName, int timeoutMs, int waitStepMs,
-                              const std::function<void()>& onWaiting) {
+void TIOHandlerTLS::BeginHandshake(const std::string& serverName) {
     if (!IsOpen()) throw EClosedSocket();
     if (session_) throw ETLSError("TLS: the connection is already encrypted");
     ERR_clear_error();
@@ -170,51 +151,35 @@ void TIOHandlerTLS::Handshake(const std::string& serverName, int timeoutMs, int 
                       SSL_set_tlsext_host_name(ssl, serverName.c_str()) == 1;
     if (!named) throw ETLSError("TLS: cannot check the server's name \"" + serverName + "\"");
 
-    const int fd = Binding->Handle();
     BIO* bio = BIO_new(SocketMethod());
     if (!bio) throw ETLSError("TLS: cannot start: " + TakeErrorReason());
-    BIO_set_data(bio, reinterpret_cast<void*>(static_cast<std::intptr_t>(fd)));
+    BIO_set_data(bio, reinterpret_cast<void*>(static_cast<std::intptr_t>(Binding->Handle())));
     SSL_set_bio(ssl, bio, bio);
     // From here on the socket never blocks: reads wait in polls, within their time-outs.
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+    Binding->SetBlocking(false);
     session_ = std::move(session);
+}
 
-    const bool limited = timeoutMs >= 0;
-    const Clock::time_point deadline =
-        Clock::now() + std::chrono::milliseconds(limited ? timeoutMs : 0);
-    for (;;) {
-        errno = 0;
-        const int result = SSL_connect(ssl);
-        if (result == 1) break;
-        const int error = SSL_get_error(ssl, result);
-        if (error == SSL_ERROR_WANT_READ || error == SSL_ERROR_WANT_WRITE) {
-            bool ready = false;
-            while (!ready) {
-                int step = waitStepMs > 0 ? waitStepMs : -1;
-                if (limited) {
-                    const int left = MillisecondsLeft(deadline);
-                    if (left == 0) break;
-                    step = step < 0 ? left : std::min(step, left);
-                }
-                ready = WaitSocket(error == SSL_ERROR_WANT_WRITE, step);
-                if (!ready && onWaiting) onWaiting();
-            }
-            if (ready) continue;
-            session_->broken = true;
-            throw ETLSError("TLS: handshake timed out");
-        }
-        session_->broken = true;
-        const long verify = SSL_get_verify_result(ssl);
-        const std::string reason = TakeErrorReason();
-        if (verify != X509_V_OK)
-            throw ETLSError(std::string("TLS: certificate verify failed: ") +
-                            X509_verify_cert_error_string(verify));
-        if (!reason.empty()) throw ETLSError("TLS: handshake failed: " + reason);
-        if (error == SSL_ERROR_SYSCALL && errno != 0)
-            throw ETLSError(std::string("TLS: handshake failed: ") + std::strerror(errno));
-        throw ETLSError("TLS: handshake failed: the server closed the connection");
+THandshakeStep TIOHandlerTLS::ContinueHandshake() {
+    SSL* ssl = session_->ssl.get();
+    errno = 0;
+    const int result = SSL_connect(ssl);
+    if (result == 1) {
+        session_->established = true;
+        return THandshakeStep::hsDone;
     }
-    session_->established = true;
+    const int error = SSL_get_error(ssl, result);
+    if (error == SSL_ERROR_WANT_READ) return THandshakeStep::hsWantRead;
+    if (error == SSL_ERROR_WANT_WRITE) return THandshakeStep::hsWantWrite;
+    const long verify = SSL_get_verify_result(ssl);
+    const std::string reason = TakeErrorReason();
+    if (verify != X509_V_OK)
+        throw ETLSError(std::string("TLS: certificate verify failed: ") +
+                        X509_verify_cert_error_string(verify));
+    if (!reason.empty()) throw ETLSError("TLS: handshake failed: " + reason);
+    if (error == SSL_ERROR_SYSCALL && errno != 0)
+        throw ETLSError(std::string("TLS: handshake failed: ") + std::strerror(errno));
+    throw ETLSError("TLS: handshake failed: the server closed the connection");
 }
 
 bool TIOHandlerTLS::ReadAvailable() {
@@ -260,14 +225,14 @@ bool TIOHandlerTLS::WaitReadable(int timeoutMs) {
     for (;;) {
         if (ReadAvailable()) return true;
         // A record arrives in pieces: wait for the rest within the same limit.
-        if (!WaitSocket(false, limited ? MillisecondsLeft(deadline) : -1)) return false;
+        if (!Binding->Wait(false, limited ? MillisecondsLeft(deadline) : -1)) return false;
     }
 }
 
 int TIOHandlerTLS::Receive(char* buffer, int length) {
     if (!TLSActive()) return TIOHandlerSocket::Receive(buffer, length);
     if (!IsOpen()) throw EClosedSocket();
-    while (!ReadAvailable()) WaitSocket(false, -1);
+    while (!ReadAvailable()) Binding->Wait(false, -1);
     if (plainPos_ < plain_.size()) {
         const std::size_t n = std::min(plain_.size() - plainPos_, static_cast<std::size_t>(length));
         std::memcpy(buffer, plain_.data() + plainPos_, n);
@@ -289,7 +254,7 @@ int TIOHandlerTLS::Send(const char* buffer, int length) {
         if (n > 0) return n;
         const int error = SSL_get_error(ssl, n);
         if (error == SSL_ERROR_WANT_WRITE || error == SSL_ERROR_WANT_READ) {
-            WaitSocket(error == SSL_ERROR_WANT_WRITE, -1);
+            Binding->Wait(error == SSL_ERROR_WANT_WRITE, -1);
             continue;
         }
         session_->broken = true;

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <functional>
 #include <memory>
 #include <string>
 
@@ -16,9 +15,12 @@ class ETLSError : public ENetException {
     using ENetException::ENetException;
 };
 
-// A socket carrier that speaks plain TCP until Handshake and TLS from then on. The server's
+enum class THandshakeStep { hsDone, hsWantRead, hsWantWrite };
+
+// A socket carrier that speaks plain TCP until BeginHandshake and TLS from then on. The server's
 // certificate is checked against the system's trusted authorities (SSL_CERT_FILE and
 // SSL_CERT_DIR point elsewhere) and must name the host; there is no way back to plain text.
+// TTCPConnection::StartTLS drives the handshake.
 class TIOHandlerTLS : public TIOHandlerSocket {
   public:
     TIOHandlerTLS();
@@ -32,11 +34,13 @@ class TIOHandlerTLS : public TIOHandlerSocket {
 
     bool TLSActive() const;
 
-    // Runs the handshake over the connected socket, the name sent as SNI (an IP literal is
-    // checked as an address instead). Waits at most timeoutMs in all, calling onWaiting
-    // about every waitStepMs meanwhile; raises ETLSError.
-    void Handshake(const std::string& serverName, int timeoutMs, int waitStepMs,
-                   const std::function<void()>& onWaiting);
+    // Sets TLS up over the connected socket, the name sent as SNI (an IP literal is checked
+    // as an address instead); raises ETLSError.
+    void BeginHandshake(const std::string& serverName);
+    // Takes the handshake as far as the bytes at hand allow: done, or which way the socket
+    // must become ready first. Raises ETLSError, with the certificate's fault when it has one.
+    THandshakeStep ContinueHandshake();
+    bool WaitWritable(int timeoutMs) { return Binding->Wait(true, timeoutMs); }
 
   private:
     struct TSession;
@@ -44,8 +48,6 @@ class TIOHandlerTLS : public TIOHandlerSocket {
     void Forget();
     // Reads what has arrived into the plain-text buffer; false when more must arrive first.
     bool ReadAvailable();
-    // Waits for the socket; false when the time ran out.
-    bool WaitSocket(bool forWrite, int timeoutMs);
 
     std::unique_ptr<TSession> session_;
     std::string plain_;

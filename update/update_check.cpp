@@ -3,6 +3,7 @@
 #include <exception>
 #include <filesystem>
 #include <optional>
+#include <string_view>
 #include <system_error>
 
 #include "base/integer.h"
@@ -126,19 +127,12 @@ std::string InstallerFileName(const std::string& fileName) {
 }
 
 void SetHTTPTarget(THTTPClient& http1, const std::string& server) {
-    std::string rest = server;
-    std::string protocol = "http";
-    for (const char* scheme : {"https", "http"}) {
-        const std::string prefix = std::string(scheme) + "://";
-        if (rest.size() >= prefix.size() && SameText(rest.substr(0, prefix.size()), prefix)) {
-            protocol = scheme;
-            rest.erase(0, prefix.size());
-            break;
-        }
-    }
+    const bool tls = StartsText(server, "https://");
+    std::string_view rest = server;
+    if (tls || StartsText(server, "http://")) rest.remove_prefix(rest.find("://") + 3);
     // The mail accounts' "name:port" rule, with the web's standard ports.
-    const TServerAddress address = SplitHostPort(rest, protocol == "https" ? 443 : 80);
-    http1.SetProtocol(protocol);
+    const TServerAddress address = SplitHostPort(rest, tls ? 443 : 80);
+    http1.SetProtocol(tls ? "https" : "http");
     http1.SetHost(address.Host);
     http1.SetPort(address.Port);
 }

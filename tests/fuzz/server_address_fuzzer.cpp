@@ -16,8 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(a.Port >= 1 && a.Port <= 65535);
     std::string_view rest = text;
     const auto prefixed = [&rest](std::string_view prefix) {
-        if (rest.size() < prefix.size() || !SameText(rest.substr(0, prefix.size()), prefix))
-            return false;
+        if (!StartsText(rest, prefix)) return false;
         rest.remove_prefix(prefix.size());
         return true;
     };

@@ -4,6 +4,7 @@
 
 #include "base/integer.h"
 #include "net/net_errors.h"
+#include "tests/support/pop3_script.h"
 #include "tests/support/raises.h"
 #include "tests/support/script_server.h"
 #include "tests/support/time_zone.h"
@@ -65,15 +66,8 @@ TEST(Pop3, LoginFailuresSendQuitAndClose) {
 // What the session does with CAPA before it logs in, up to the point where TLS would begin;
 // the handshakes themselves are tried against dovecot.
 TEST(Pop3, StlsIsAskedForOnlyWhenOfferedAndNeverSkippedWhenRequired) {
-    const auto capa = [](std::vector<TScriptStep> lines) {
-        std::vector<TScriptStep> s = {SendLine("+OK ready"), Expect("CAPA"), SendLine("+OK")};
-        s.insert(s.end(), lines.begin(), lines.end());
-        s.push_back(SendLine("."));
-        return s;
-    };
-    const auto then = [](std::vector<TScriptStep> a, const std::vector<TScriptStep>& b) {
-        a.insert(a.end(), b.begin(), b.end());
-        return a;
+    const auto capa = [](const std::vector<std::string>& names) {
+        return TScript{SendLine("+OK ready")} + Capa(names);
     };
     const std::vector<TScriptStep> login = {Expect("USER ann"),      SendLine("+OK"),
                                             Expect("PASS s3cret x"), SendLine("+OK"),
@@ -85,14 +79,13 @@ TEST(Pop3, StlsIsAskedForOnlyWhenOfferedAndNeverSkippedWhenRequired) {
         std::string message;   // empty: logged in
         bool scripted = true;  // false: the client's TLS bytes end the script as unexpected
     } const rows[] = {
-        {"no STLS listed", TTLSMode::tmWhenOffered,
-         then(capa({SendLine("TOP"), SendLine("USER")}), login), ""},
+        {"no STLS listed", TTLSMode::tmWhenOffered, capa({"TOP", "USER"}) + login, ""},
         {"STLS offered but refused", TTLSMode::tmWhenOffered,
-         then(capa({SendLine("stls")}),
-              {Expect("STLS"), SendLine("-ERR not now"), Expect("QUIT"), Close()}),
+         capa({"stls"}) +
+             TScript{Expect("STLS"), SendLine("-ERR not now"), Expect("QUIT"), Close()},
          " not now\r\n"},
         {"required, not listed", TTLSMode::tmRequired,
-         then(capa({SendLine("USER"), SendLine("STLSX")}), {Expect("QUIT"), Close()}),
+         capa({"USER", "STLSX"}) + TScript{Expect("QUIT"), Close()},
          "TLS: the server does not offer STLS, which this account requires"},
         {"required, CAPA refused",
          TTLSMode::tmRequired,
@@ -100,12 +93,12 @@ TEST(Pop3, StlsIsAskedForOnlyWhenOfferedAndNeverSkippedWhenRequired) {
          "TLS: the server does not offer STLS, which this account requires"},
         // Text sent before the handshake would be taken as if it had come over TLS.
         {"text slipped in before the handshake", TTLSMode::tmRequired,
-         then(capa({SendLine("STLS")}),
-              {Expect("STLS"), Send("+OK Begin TLS\r\n+OK logged in\r\n"), ExpectClosed()}),
+         capa({"STLS"}) +
+             TScript{Expect("STLS"), Send("+OK Begin TLS\r\n+OK logged in\r\n"), ExpectClosed()},
          "TLS: the server sent data before the handshake"},
         {"plain text where the handshake should be", TTLSMode::tmWhenOffered,
-         then(capa({SendLine("STLS")}),
-              {Expect("STLS"), SendLine("+OK Begin TLS"), Stall(200), SendLine("+OK")}),
+         capa({"STLS"}) +
+             TScript{Expect("STLS"), SendLine("+OK Begin TLS"), Stall(200), SendLine("+OK")},
          "TLS: handshake failed: ", false},
         // A server that takes the connection and never answers the handshake.
         {"silence where the handshake should be",

@@ -1,6 +1,5 @@
 // POP3 over TLS against dovecot with certificates from a throw-away authority: TLS from the
 // first byte, the STLS upgrade, and each way a certificate can be wrong.
-#include <dirent.h>
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -10,6 +9,7 @@
 #include "net/pop3.h"
 #include "net/server_address.h"
 #include "net/tls_handler.h"
+#include "tests/support/descriptors.h"
 #include "tests/support/dovecot_server.h"
 #include "tests/support/raises.h"
 #include "tests/support/tap_relay.h"
@@ -19,20 +19,12 @@ namespace kavrel {
 namespace {
 
 using test::MessageOf;
+using test::OpenDescriptors;
 using test::TDovecotServer;
 using test::TTapRelay;
 using test::TTestAuthority;
 
 const TDovecotServer::TUsers kUsers = {{"ann", "secret"}};
-
-int OpenDescriptors() {
-    int n = 0;
-    if (DIR* d = ::opendir("/proc/self/fd")) {
-        while (::readdir(d) != nullptr) ++n;
-        ::closedir(d);
-    }
-    return n;
-}
 
 class Pop3Tls : public testing::Test {
   protected:
@@ -155,7 +147,7 @@ TEST_F(Pop3Tls, AServerWithoutStls) {
 }
 
 TEST_F(Pop3Tls, ACertificateThatIsWrongFailsTheAccountWithItsReason) {
-    const int descriptors = OpenDescriptors();
+    const std::size_t descriptors = OpenDescriptors();
     struct {
         const char* name;
         TTestAuthority::TKeyPair pair;

@@ -2,12 +2,12 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "net/net_errors.h"
+#include "tests/support/descriptors.h"
 #include "tests/support/loopback_ports.h"
 #include "tests/support/raises.h"
 #include "tests/support/script_server.h"
@@ -21,12 +21,7 @@ using test::ExpectClosed;
 using test::SendLine;
 using test::Stall;
 
-std::size_t OpenDescriptors() {
-    std::size_t count = 0;
-    for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator("/proc/self/fd"))
-        ++count;
-    return count;
-}
+using test::OpenDescriptors;
 
 // Status texts and the two notify events of one client, in order.
 struct TEventLog {
