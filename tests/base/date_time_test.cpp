@@ -118,9 +118,16 @@ TEST(DateTime, OutOfRangeValuesDecodeWithinTheCalendar) {
 
 TEST(DateTime, NowIsTheLocalWallClock) {
     // The test runs with TZ=UTC, so local time is the Unix time shifted to day 25569.
-    const double before = static_cast<double>(std::time(nullptr)) / 86400 + 25569;
+    // Read from the clock Now reads: time() follows a coarser one that can lag it by a few
+    // milliseconds, which at a second's turn put Now past time() + 1.
+    const auto seconds = [] {
+        timespec ts{};
+        clock_gettime(CLOCK_REALTIME, &ts);
+        return ts.tv_sec;
+    };
+    const double before = static_cast<double>(seconds()) / 86400 + 25569;
     const TDateTime now = Now();
-    const double after = static_cast<double>(std::time(nullptr) + 1) / 86400 + 25569;
+    const double after = static_cast<double>(seconds() + 1) / 86400 + 25569;
     EXPECT_GE(now, before);
     EXPECT_LE(now, after);
     EXPECT_EQ(Date(), std::trunc(now));
