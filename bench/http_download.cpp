@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "net/http_client.h"
+#include "net/http/http_client.h"
 #include "tests/support/http_file_server.h"
 #include "tests/support/temp_dir.h"
 

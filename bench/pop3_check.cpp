@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "bench/pop3_mailbox.h"
-#include "net/pop3.h"
+#include "net/pop3/pop3.h"
 
 namespace {
 

@@ -10,8 +10,8 @@
 #include "config/u_globals.h"
 #include "core/mail_list.h"
 #include "core/mail_lookup.h"
-#include "net/mail_message.h"
-#include "net/server_address.h"
+#include "net/mail/mail_message.h"
+#include "net/pop3/server_address.h"
 
 namespace kavrel {
 namespace {

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "core/mail_watch_view.h"
-#include "net/pop3.h"
+#include "net/pop3/pop3.h"
 
 // One pass over the four account slots: which messages wait on each enabled account, the
 // tracked list brought up to date, the counts and the page redrawn, and the new-mail reactions.

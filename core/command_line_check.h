@@ -2,7 +2,7 @@
 
 #include <ostream>
 
-#include "net/pop3.h"
+#include "net/pop3/pop3.h"
 
 // "kavrel --check": one mail check with the settings file the window uses, for scripts and
 // status bars. No window, no tray icon, no new-mail reactions; it needs no display.

@@ -7,7 +7,7 @@
 #include "config/u_globals.h"
 #include "core/check_cycle.h"
 #include "core/mail_list.h"
-#include "net/server_address.h"
+#include "net/pop3/server_address.h"
 
 namespace kavrel {
 namespace {

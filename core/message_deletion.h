@@ -3,7 +3,7 @@
 #include <cstdint>
 
 #include "core/mail_watch_view.h"
-#include "net/pop3.h"
+#include "net/pop3/pop3.h"
 
 namespace kavrel {
 

@@ -10,8 +10,8 @@
 #include "core/mail_watch_view.h"
 #include "core/summary.h"
 #include "desktop/sound_player.h"
-#include "net/http_client.h"
-#include "net/pop3.h"
+#include "net/http/http_client.h"
+#include "net/pop3/pop3.h"
 #include "update/update_view.h"
 
 class QAction;

@@ -4,7 +4,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "net/stream.h"
+#include "net/transport/stream.h"
 
 namespace kavrel {
 

@@ -12,7 +12,7 @@
 #include "config/u_globals.h"
 #include "config/utils.h"
 #include "core/program_title.h"
-#include "net/server_address.h"
+#include "net/pop3/server_address.h"
 #include "update/installer_file.h"
 #include "update/update_hosts.h"
 

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "net/http_client.h"
+#include "net/http/http_client.h"
 #include "update/update_view.h"
 
 // "Check for Updates": fetch the version file, compare, ask, download the installer, start it

@@ -6,8 +6,8 @@
 #include <string_view>
 
 #include "base/integer.h"
-#include "net/cookie.h"
-#include "net/cookie_manager.h"
+#include "net/http/cookie.h"
+#include "net/http/cookie_manager.h"
 #include "tests/fuzz/fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

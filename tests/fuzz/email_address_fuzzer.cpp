@@ -2,7 +2,7 @@
 #include <string>
 
 #include "base/strings.h"
-#include "net/email_address.h"
+#include "net/mail/email_address.h"
 #include "tests/fuzz/fuzz_support.h"
 
 namespace kavrel {

@@ -3,7 +3,7 @@
 #include <string_view>
 
 #include "base/integer.h"
-#include "net/encoded_words.h"
+#include "net/mail/encoded_words.h"
 #include "tests/fuzz/fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

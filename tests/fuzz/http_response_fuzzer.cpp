@@ -8,8 +8,8 @@
 #include <string>
 
 #include "base/integer.h"
-#include "net/http_client.h"
-#include "net/net_exception.h"
+#include "base/net_exception.h"
+#include "net/http/http_client.h"
 #include "tests/fuzz/fuzz_support.h"
 #include "tests/fuzz/memory_io_handler.h"
 

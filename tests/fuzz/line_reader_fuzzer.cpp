@@ -12,9 +12,9 @@
 #include <string_view>
 #include <vector>
 
-#include "net/net_errors.h"
-#include "net/stream.h"
-#include "net/tcp_connection.h"
+#include "net/transport/net_errors.h"
+#include "net/transport/stream.h"
+#include "net/transport/tcp_connection.h"
 #include "tests/fuzz/fuzz_support.h"
 #include "tests/fuzz/memory_io_handler.h"
 

@@ -4,7 +4,7 @@
 #include <ctime>
 #include <string_view>
 
-#include "net/mail_date.h"
+#include "net/mail/mail_date.h"
 #include "tests/fuzz/fuzz_support.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {

@@ -7,8 +7,8 @@
 #include <string_view>
 
 #include "base/integer.h"
-#include "net/mail_date.h"
-#include "net/mail_message.h"
+#include "net/mail/mail_date.h"
+#include "net/mail/mail_message.h"
 #include "tests/fuzz/fuzz_support.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 
-#include "net/net_errors.h"
+#include "net/transport/net_errors.h"
 #include "tests/fuzz/fuzz_support.h"
 
 namespace kavrel::fuzz {

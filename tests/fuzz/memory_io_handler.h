@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include "net/io_handler.h"
+#include "net/transport/io_handler.h"
 
 namespace kavrel::fuzz {
 

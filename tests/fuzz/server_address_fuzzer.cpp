@@ -4,8 +4,8 @@
 #include <string_view>
 
 #include "base/strings.h"
-#include "net/server_address.h"
-#include "net/socket_stack.h"
+#include "net/pop3/server_address.h"
+#include "net/transport/socket_stack.h"
 #include "tests/fuzz/fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "net/uri.h"
+#include "net/http/uri.h"
 #include "tests/fuzz/fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

@@ -7,8 +7,8 @@
 #include <QTest>
 
 #include "desktop/tray_text_icon.h"
-#include "net/pop3.h"
-#include "net/server_address.h"
+#include "net/pop3/pop3.h"
+#include "net/pop3/server_address.h"
 #include "tests/support/dovecot_server.h"
 #include "tests/support/test_authority.h"
 #include "tests/ui/main_window_fixture.h"

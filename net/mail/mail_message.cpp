@@ -1,0 +1,92 @@
+#include "net/mail/mail_message.h"
+
+#include "base/integer.h"
+#include "base/strings.h"
+#include "net/mail/encoded_words.h"
+#include "net/mail/mail_date.h"
+
+namespace kavrel {
+namespace {
+
+std::string CharSetOf(const std::string& contentType) {
+    const std::string upper = UpperCase(contentType);
+    const std::string key = "CHARSET=";
+    const auto at = upper.find(key);
+    if (at == std::string::npos) return {};
+    const std::size_t start = at + key.size();
+    if (start < upper.size() && upper[start] == '"') {
+        const auto close = upper.find('"', start + 1);
+        return upper.substr(start + 1, close == std::string::npos ? close : close - start - 1);
+    }
+    return upper.substr(start, upper.find(';', start) - start);
+}
+
+// Items between commas outside double quotes, trimmed, empty ones dropped.
+std::vector<std::string> SplitNewsGroups(const std::string& value) {
+    std::vector<std::string> groups;
+    std::string item;
+    bool inQuote = false;
+    auto flush = [&] {
+        std::string t = Trim(item);
+        if (!t.empty()) groups.push_back(std::move(t));
+        item.clear();
+    };
+    for (const char c : value) {
+        if (c == '"') inQuote = !inQuote;
+        if (c == ',' && !inQuote)
+            flush();
+        else
+            item += c;
+    }
+    flush();
+    return groups;
+}
+
+TMessagePriority PriorityOf(const std::string& value) {
+    const std::string lower = LowerCase(value);
+    if (lower.find("urgent") != std::string::npos) return TMessagePriority::mpHigh;
+    if (lower.find("non-priority") != std::string::npos) return TMessagePriority::mpLow;
+    const std::string trimmed = Trim(value);
+    switch (TryStrToInt(trimmed.substr(0, trimmed.find(' '))).value_or(3)) {
+        case 1:
+            return TMessagePriority::mpHighest;
+        case 2:
+            return TMessagePriority::mpHigh;
+        case 4:
+            return TMessagePriority::mpLow;
+        case 5:
+            return TMessagePriority::mpLowest;
+        default:
+            return TMessagePriority::mpNormal;  // 3, and levels no one defined
+    }
+}
+
+}  // namespace
+
+void TMailMessage::FillFromHeaders() {
+    const THeaderList& h = HeaderLines;
+    ContentType = h.HeaderValue("Content-Type");
+    CharSet = CharSetOf(ContentType);
+    ContentTransferEncoding = h.HeaderValue("Content-Transfer-Encoding");
+    ContentDisposition = h.HeaderValue("Content-Disposition");
+    Subject = DecodeEncodedWords(h.HeaderValue("Subject"));
+    From.Text(DecodeEncodedWords(h.HeaderValue("From")));
+    MsgId = h.HeaderValue("Message-Id");
+    NewsGroups = SplitNewsGroups(h.HeaderValue("Newsgroups"));
+    SplitAddressList(Recipients, DecodeEncodedWords(h.HeaderValue("To")));
+    SplitAddressList(CCList, DecodeEncodedWords(h.HeaderValue("Cc")));
+    Organization = h.HeaderValue("Organization");
+    ReceiptRecipient.Text(h.HeaderValue("Disposition-Notification-To"));
+    if (ReceiptRecipient.Address.empty() && ReceiptRecipient.Name.empty()) {
+        ReceiptRecipient.Text(h.HeaderValue("Return-Receipt-To"));
+    }
+    References = h.HeaderValue("References");
+    SplitAddressList(ReplyTo, h.HeaderValue("Reply-To"));
+    Date = MailDateToLocal(h.HeaderValue("Date"));
+    Sender.Text(h.HeaderValue("Sender"));
+    std::string priority = h.HeaderValue("Priority");
+    if (priority.empty()) priority = h.HeaderValue("X-Priority");
+    Priority = PriorityOf(priority);
+}
+
+}  // namespace kavrel

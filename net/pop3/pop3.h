@@ -1,0 +1,53 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "net/pop3/message_client.h"
+
+namespace kavrel {
+
+// How a session protects the login: TLS from the first byte; STLS when the server offers it
+// in its CAPA listing (else plain, as POP3 always was); or STLS and nothing else.
+enum class TTLSMode { tmImplicit, tmWhenOffered, tmRequired };
+
+// A POP3 session (RFC 1939): log in, list unique ids, count, fetch headers, read sizes,
+// mark for deletion and log out. Every failure is raised; its message is what the log shows.
+class TPOP3 : public TMessageClient {
+  public:
+    TPOP3();
+
+    std::string Username;
+    std::string Password;
+    bool APOP = false;
+    TTLSMode TLS = TTLSMode::tmWhenOffered;
+
+    // What the server's CAPA listing named last (first words, upper case); empty when it
+    // answered CAPA with an error.
+    std::vector<std::string> Capabilities;
+    bool HasCapability(const std::string& AName) const;
+
+    // Connects with the time-out in milliseconds, reads the greeting, asks for CAPA, turns
+    // on TLS as TLS says (asking for CAPA again over it), and logs in. A failure after the
+    // connection is open sends QUIT and closes it before it goes on.
+    void Connect(int ATimeout = TimeoutDefault) override;
+    // Sends QUIT when connected (without reading its reply) and closes the connection.
+    void Disconnect() override;
+
+    std::int32_t GetMessageCount();
+    // Appends the lines of the UIDL listing ("number uid") to AList; false on an error reply.
+    bool ListUids(std::vector<std::string>& AList, std::int32_t AMsgNum = -1);
+    bool FetchHeader(std::int32_t AMsgNum, TMailMessage& AMsg);
+    // Size in octets, or -1 when the reply cannot be read.
+    std::int32_t GetMessageSize(std::int32_t AMsgNum);
+    bool MarkDeleted(std::int32_t AMsgNum);
+
+    // Classifies "+OK" as 1 and "-ERR" as 2 before checking against the allowed codes.
+    std::int32_t AwaitReply(const std::vector<std::int32_t>& AAllowed) override;
+
+  private:
+    void ReadCapabilities();
+};
+
+}  // namespace kavrel

@@ -1,0 +1,118 @@
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "net/transport/io_handler.h"
+#include "net/transport/managed_buffer.h"
+#include "net/transport/net_component.h"
+#include "net/transport/rfc_reply.h"
+#include "net/transport/stream.h"
+
+namespace kavrel {
+
+enum class TMaxLineAction { maException, maSplit };
+
+// A byte stream with an input buffer: lines, replies, exact counts and whole streams in,
+// text and bytes out. Lines are byte strings; a NUL or a lone CR inside one is data.
+class TTCPConnection : public TNetComponent {
+  public:
+    TTCPConnection();
+    ~TTCPConnection() override;
+
+    // 0 means no limit.
+    std::int32_t MaxLineLength = 16384;
+    TMaxLineAction MaxLineAction = TMaxLineAction::maException;
+    // 0 means a read waits without limit.
+    std::int32_t ReadTimeout = 0;
+    std::int32_t RecvBufferSize = 32768;
+    TNotifyEvent OnDisconnected;
+    // Called about every kWaitingStepMs while a read waits for the peer, so that a program
+    // driven from one thread can keep its window answering through a slow reply.
+    TNotifyEvent OnWaiting;
+    static constexpr int kWaitingStepMs = 100;
+
+    TRFCReply LastReply;
+
+    TIOHandler* IOHandler() const { return ioHandler_; }
+    // A carrier owned by the caller, who keeps it alive while this connection uses it.
+    void SetIOHandler(TIOHandler* handler);
+    bool OwnsIOHandler() const { return ownedIOHandler_ != nullptr; }
+
+    bool ClosedByPeer() const { return closedByPeer_; }
+    bool LineWasSplit() const { return lineWasSplit_; }
+    bool LineTimedOut() const { return lineTimedOut_; }
+    std::size_t InputBufferSize() const { return inputBuffer_.Size(); }
+
+    virtual void Disconnect();
+    bool IsConnected();
+    void CloseSocket();
+
+    std::string ReadLine(std::string_view ATerminator = "\n", int ATimeout = TimeoutDefault,
+                         std::int32_t AMaxLength = -1);
+    std::string ReadReplyLine(std::int32_t ATries);
+    void ReadReply();
+    virtual std::int32_t AwaitReply(const std::vector<std::int32_t>& AAllowed);
+    std::int32_t CheckReply(std::int32_t ACode, const std::vector<std::int32_t>& AAllowed);
+    // Appends to ADest; the terminator line itself is not added.
+    void ReadLinesUntil(std::vector<std::string>& ADest, std::string_view ATerminator,
+                        bool AUnstuff);
+    // Replaces ADest with exactly ACount bytes.
+    void ReadBytes(std::string& ADest, std::int32_t ACount);
+    void ReadToStream(TStream& AStream, std::int64_t AByteCount, bool AReadUntilClose);
+    int FillInputBuffer(bool ARaiseIfClosed, int ATimeout, bool ARaiseOnTimeout);
+    // The carrier's wait, in steps that call OnWaiting when it is set; the handler must not
+    // use this connection.
+    bool WaitReadable(int ATimeout);
+    void CheckPeerClosed(bool ARaise, bool AIgnoreBuffer);
+    void PollPeerClosed(bool ARaise);
+
+    void WriteText(std::string_view AText);
+    void WriteLine(std::string_view AText = {});
+    void WriteBytes(std::string_view AData, bool ASendNow);
+    void BeginWriteBuffer(std::int32_t AThreshold);
+    void FlushWriteBuffer(std::int32_t ALimit = -1);
+    void EndWriteBuffer();
+    bool HasWriteBuffer() const { return writeBuffer_.has_value(); }
+
+    // Turns the open connection into a TLS one, checking the certificate against
+    // AServerName; the handshake waits at most ReadTimeout (a minute without one). Anything
+    // the peer sent before it and not yet read is refused: it would pass as protected text.
+    // On failure the socket is closed and ETLSError goes on.
+    void StartTLS(const std::string& AServerName);
+    bool TLSActive() const;
+    static constexpr int kHandshakeTimeout = 60000;
+
+    // AExpected -1 accepts every reply code. A command that was written ahead is not written
+    // again: only its reply is read.
+    std::int32_t SendCommand(const std::string& ACommand, std::int32_t AExpected = -1);
+    // Writes commands in one send before their replies are read, for a server that allows
+    // it; SendCommand must then be given them in the same order. Forgotten at a disconnect.
+    void WriteAhead(const std::vector<std::string>& ACommands);
+    std::size_t CommandsAhead() const { return ahead_.size(); }
+
+  protected:
+    // Connects the carrier (made here when there is none) to host and port; on any failure
+    // the socket is closed before the error goes on.
+    void OpenConnection(const std::string& AHost, int APort, int ATimeout,
+                        const TNotifyEvent& AOnConnected);
+
+  private:
+    TIOHandler* ioHandler_ = nullptr;
+    std::unique_ptr<TIOHandler> ownedIOHandler_;
+    TManagedBuffer inputBuffer_;
+    std::vector<char> scratch_;
+    std::optional<std::string> writeBuffer_;
+    std::deque<std::string> ahead_;
+    std::int32_t writeThreshold_ = 0;
+    bool closedByPeer_ = false;
+    bool lineWasSplit_ = false;
+    bool lineTimedOut_ = false;
+};
+
+}  // namespace kavrel
