@@ -21,13 +21,18 @@ std::string THeaderList::HeaderValue(std::string_view name) const {
             !SameText(std::string_view(line).substr(0, colon), name)) {
             continue;
         }
-        std::string value = line.substr(colon + 1);
+        // Built in place: copying the value at every continuation line made a long fold
+        // quadratic.
+        std::string value = Trim(std::string_view(line).substr(colon + 1));
         for (std::size_t j = i + 1; j < lines_.size(); ++j) {
             const char first = lines_[j].front();
             if (first != ' ' && first != '\t') break;
-            value = Trim(value) + " " + Trim(lines_[j]);
+            while (!value.empty() && IsBlank(value.back())) value.pop_back();
+            if (!value.empty()) value += ' ';
+            value += Trim(lines_[j]);
         }
-        return Trim(value);
+        while (!value.empty() && IsBlank(value.back())) value.pop_back();
+        return value;
     }
     return {};
 }

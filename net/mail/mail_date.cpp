@@ -1,5 +1,6 @@
 #include "net/mail/mail_date.h"
 
+#include <algorithm>
 #include <cmath>
 #include <ctime>
 #include <optional>
@@ -10,6 +11,24 @@ namespace kavrel {
 namespace {
 
 constexpr const char* kTimeZoneFailure = "Failed attempting to retrieve time zone information.";
+
+// Month names and their abbreviations in the languages that phones and localized mail
+// programs write Date headers in.
+constexpr std::string_view kMonthNames[12] = {
+    "january januar janvier enero gennaio januari janeiro",
+    "february februar fevrier f\xC3\xA9vrier febrero febbraio februari fevereiro",
+    "march marz m\xC3\xA4rz mrz mars marzo maart mrt marco mar\xC3\xA7o",
+    "april avril abril aprile",
+    "may mai mayo maggio mei maio maj",
+    "june juni juin junio giugno junho",
+    "july juli juillet julio luglio julho",
+    "august aout ao\xC3\xBBt agosto augusti augustus",
+    "september septembre septiembre settembre setembro",
+    "october oktober octobre octubre ottobre outubro",
+    "november novembre noviembre novembro",
+    "december dezember decembre d\xC3\xA9"
+    "cembre diciembre dicembre dezembro",
+};
 
 // A decimal number with an optional sign and nothing else.
 std::optional<long long> Number(std::string_view s) {
@@ -27,7 +46,13 @@ std::optional<long long> Number(std::string_view s) {
 }
 
 void LeftTrim(std::string_view& r) {
-    while (!r.empty() && IsBlank(r.front())) r.remove_prefix(1);
+    while (!r.empty() && r.front() == ' ') r.remove_prefix(1);
+}
+
+// '15.' in German dates, 'Nov.' and 'Nov 15, 1994' in others.
+std::string_view WithoutPunctuation(std::string_view token) {
+    while (!token.empty() && (token.back() == '.' || token.back() == ',')) token.remove_suffix(1);
+    return token;
 }
 
 std::string_view Before(std::string_view r, char d) { return r.substr(0, r.find(d)); }
@@ -41,23 +66,56 @@ std::string_view TakeToken(std::string_view& r, char d) {
     return token;
 }
 
-int MonthOf(std::string_view token) {
-    static constexpr std::string_view kMonths[] = {"JAN", "FEB", "MAR", "APR", "MAY", "JUN",
-                                                   "JUL", "AUG", "SEP", "OCT", "NOV", "DEC"};
-    if (token.size() != 3) return 0;
-    for (int m = 0; m < 12; ++m) {
-        if (SameText(token, kMonths[m])) return m + 1;
-    }
-    return 0;
+// Takes the token before the first space together with that space, and nothing more.
+std::string_view TakeWord(std::string_view& r) {
+    const auto at = r.find(' ');
+    const std::string_view token = r.substr(0, at);
+    r.remove_prefix(at == std::string_view::npos ? r.size() : at + 1);
+    return token;
 }
 
-bool IsWeekday(std::string_view r) {
-    static constexpr std::string_view kDays[] = {"SUN", "MON", "TUE", "WED", "THU", "FRI", "SAT"};
-    if (r.size() < 3) return false;
-    for (const auto day : kDays) {
-        if (SameText(r.substr(0, 3), day)) return true;
+// A token matches a name it begins, three letters at least, unless it also begins a name of
+// another month ('jui' is French for June and July).
+int MonthOf(std::string_view token) {
+    const std::string t = LowerCase(WithoutPunctuation(token));
+    if (t.size() < 3) return 0;
+    int month = 0;
+    for (int m = 1; m <= 12; ++m) {
+        std::string_view names = kMonthNames[m - 1];
+        while (!names.empty()) {
+            if (TakeToken(names, ' ').starts_with(t)) {
+                if (month != 0 && month != m) return 0;
+                month = m;
+            }
+        }
     }
-    return false;
+    return month;
+}
+
+// A day name in any language ('Tue', 'Di.', 'lun.,', 'Tuesday'): a leading word of letters
+// that a comma follows or that names no month. What day it names is never needed.
+void SkipDayName(std::string_view& r) {
+    const auto c = static_cast<unsigned char>(r.front());
+    if (!((c | 0x20) >= 'a' && (c | 0x20) <= 'z') && c < 0x80) return;
+    const auto end = r.find_first_of(" ,");
+    if (end == std::string_view::npos || r[end] != ',') {
+        if (MonthOf(r.substr(0, end)) != 0) return;
+    }
+    r.remove_prefix(end == std::string_view::npos ? r.size() : end);
+    while (!r.empty() && (r.front() == ',' || r.front() == '.' || r.front() == ' ')) {
+        r.remove_prefix(1);
+    }
+}
+
+// RFC 5322 section 4.3: two digits name 1950 to 2049, three digits count from 1900.
+std::optional<long long> YearOf(std::string_view token) {
+    token = WithoutPunctuation(token);
+    const auto year = Number(token);
+    if (!year || *year < 0) return year;
+    const std::size_t digits = token.size() - (token.front() == '+' ? 1 : 0);
+    if (digits <= 2) return *year + (*year < 50 ? 2000 : 1900);
+    if (digits == 3) return *year + 1900;
+    return year;
 }
 
 double OffsetOfTimeT(std::time_t t) {
@@ -69,28 +127,18 @@ double OffsetOfTimeT(std::time_t t) {
 }  // namespace
 
 TMailDateParse ParseMailDate(std::string_view text) {
-    std::string trimmed = Trim(text);
-    std::string_view r = trimmed;
+    // Tabs between the parts read as spaces.
+    std::string work = Trim(text);
+    std::replace_if(work.begin(), work.end(), IsBlank, ' ');
+    std::string_view r = work;
     if (r.empty()) return {};
-
-    if (IsWeekday(r)) {
-        // 'Tue,15 Nov' reads like 'Tue, 15 Nov'.
-        if (r.size() > 4 && r[3] == ',' && r[4] != ' ') {
-            trimmed = trimmed.substr(0, 4) + " " + trimmed.substr(4);
-            r = trimmed;
-        }
-        const auto space = r.find(' ');
-        r.remove_prefix(space == std::string_view::npos ? r.size() : space + 1);
-        LeftTrim(r);
-    }
+    SkipDayName(r);
 
     const auto dash = r.find('-');
-    const auto space = r.find(' ');
-    const char d = (dash != std::string_view::npos && dash >= 1 && dash < space) ? '-' : ' ';
+    const char d = (dash != std::string_view::npos && dash >= 1 && dash < r.find(' ')) ? '-' : ' ';
 
     bool negative = false;
-    auto numberOr = [&negative](std::string_view token, long long fallback) {
-        const auto n = Number(token);
+    auto numberOr = [&negative](std::optional<long long> n, long long fallback) {
         if (n && *n < 0) negative = true;
         return n.value_or(fallback);
     };
@@ -104,34 +152,30 @@ TMailDateParse ParseMailDate(std::string_view text) {
         dayToken = TakeToken(r, d);
         month = MonthOf(TakeToken(r, d));
     }
-    const long long day = numberOr(dayToken, 1);
+    const long long day = numberOr(Number(WithoutPunctuation(dayToken)), 1);
 
-    // The year token goes with its space, and what follows is not left-trimmed.
-    const auto yearEnd = r.find(' ');
-    std::string_view yearToken = r.substr(0, yearEnd);
-    r.remove_prefix(yearEnd == std::string_view::npos ? r.size() : yearEnd + 1);
-    long long year = numberOr(yearToken, 1900);
-    if (year == 1900) {
-        // 'Tue Nov 15 08:12:31 1994': the year comes last and the time stands in its place.
-        year = numberOr(r, 1900);
-        r = yearToken;
+    // The year token goes with its space, and what follows is not left-trimmed. A time in its
+    // place is the form 'Tue Nov 15 08:12:31 1994', whose year follows the time.
+    const std::string_view yearToken = TakeWord(r);
+    std::optional<long long> year = YearOf(yearToken);
+    std::string_view timeText = r;
+    const bool yearAfterTime = !year && yearToken.find(':') != std::string_view::npos;
+    if (yearAfterTime) {
+        timeText = yearToken;
+        LeftTrim(r);
+        year = YearOf(TakeToken(r, ' '));
     }
-    if (year >= 0 && year < 80)
-        year += 2000;
-    else if (year >= 80 && year < 100)
-        year += 1900;
+    // A year that is missing or no number reads as 1900.
+    const long long y = numberOr(year, 1900);
 
-    const bool dateInRange = !negative && year >= 1 && year <= 9999 && day >= 1 && day <= 31;
-    const auto date = dateInRange
-                          ? TryEncodeDate(static_cast<int>(year), month, static_cast<int>(day))
-                          : std::nullopt;
-    if (!date) return {0, std::string(r)};
+    const bool dateInRange = !negative && y >= 1 && y <= 9999 && day >= 1 && day <= 31;
+    const auto date = dateInRange ? TryEncodeDate(static_cast<int>(y), month, static_cast<int>(day))
+                                  : std::nullopt;
+    if (!date) return {0, std::string(timeText)};
     TDateTime value = *date;
 
-    if (r.find(':') != std::string_view::npos) {
-        const auto timeEnd = r.find(' ');
-        const std::string_view timeToken = r.substr(0, timeEnd);
-        r.remove_prefix(timeEnd == std::string_view::npos ? r.size() : timeEnd + 1);
+    if (timeText.find(':') != std::string_view::npos) {
+        const std::string_view timeToken = TakeWord(timeText);
         // Hour, minute and second between the colons; a missing one reads as 0.
         std::string_view fields[3];
         std::string_view left = timeToken;
@@ -141,31 +185,41 @@ TMailDateParse ParseMailDate(std::string_view text) {
             if (colon == std::string_view::npos) break;
             left.remove_prefix(colon + 1);
         }
-        const std::string_view hourText = fields[0];
-        const std::string_view minuteText = fields[1];
-        const std::string_view secondText = fields[2];
-        const long long hour = numberOr(hourText, 0);
-        const long long minute = numberOr(minuteText, 0);
-        const long long second = numberOr(secondText, 0);
-        if (negative || hour >= 24 || minute >= 60 || second >= 60) return {0, std::string(r)};
+        const long long hour = numberOr(Number(fields[0]), 0);
+        const long long minute = numberOr(Number(fields[1]), 0);
+        const long long second = numberOr(Number(fields[2]), 0);
+        if (negative || hour >= 24 || minute >= 60 || second >= 60) {
+            return {0, std::string(timeText)};
+        }
         value += *TryEncodeTime(static_cast<int>(hour), static_cast<int>(minute),
                                 static_cast<int>(second));
     }
-    LeftTrim(r);
-    return {value, std::string(r)};
+    std::string_view rest = yearAfterTime ? r : timeText;
+    LeftTrim(rest);
+    return {value, std::string(rest)};
 }
 
 double ParseZoneOffset(std::string_view text) {
     const std::string trimmed = Trim(text);
-    const std::string_view s = std::string_view(trimmed).substr(0, 5);
+    std::string_view s = trimmed;
+    // 'GMT+0200', 'UTC-05:00': an offset written after the zone it counts from.
+    for (const std::string_view name : {"GMT", "UTC", "UT"}) {
+        if (s.size() > name.size() && StartsText(s, name) &&
+            (s[name.size()] == '+' || s[name.size()] == '-')) {
+            s.remove_prefix(name.size());
+            break;
+        }
+    }
     if (!s.empty() && (s[0] == '+' || s[0] == '-')) {
-        auto twoDigits = [](std::string_view t) {
-            return t.size() == 2 && t[0] >= '0' && t[0] <= '9' && t[1] >= '0' && t[1] <= '9'
-                       ? (t[0] - '0') * 10 + (t[1] - '0')
+        auto twoDigits = [&s](std::size_t at) {
+            return at + 2 <= s.size() && s[at] >= '0' && s[at] <= '9' && s[at + 1] >= '0' &&
+                           s[at + 1] <= '9'
+                       ? (s[at] - '0') * 10 + (s[at + 1] - '0')
                        : -1;
         };
-        const int hours = s.size() == 5 ? twoDigits(s.substr(1, 2)) : -1;
-        const int minutes = s.size() == 5 ? twoDigits(s.substr(3, 2)) : -1;
+        // '+0200', or '+02:00' as some programs write it.
+        const int hours = twoDigits(1);
+        const int minutes = twoDigits(s.size() > 3 && s[3] == ':' ? 4 : 3);
         if (hours < 0 || hours >= 24 || minutes < 0 || minutes >= 60) return 0;
         const double offset = hours / 24.0 + minutes / 1440.0;
         return s[0] == '-' ? -offset : offset;

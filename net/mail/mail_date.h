@@ -19,11 +19,14 @@ struct TMailDateParse {
     std::string Rest;     // what follows the date and time (the zone, a comment)
 };
 
-// Reads the date and time of day at the start of a Date header text.
+// Reads the date and time of day at the start of a Date header text: day and month names in
+// English or another common language, two- and three-digit years as RFC 5322 section 4.3 reads
+// them, tabs as blanks, and the time either after the year or before it (asctime's form).
 TMailDateParse ParseMailDate(std::string_view text);
 
-// The zone of a Date header as a day fraction: "+hhmm" or "-hhmm", or one of the zone names
-// of RFC 5322 (UT, GMT, Z, EST, EDT, CST, CDT, MST, MDT, PST, PDT); 0 for anything else.
+// The zone of a Date header as a day fraction: "+hhmm" or "-hhmm" (also "+hh:mm", and after
+// "GMT", "UTC" or "UT"), or one of the zone names of RFC 5322 (UT, GMT, Z, EST, EDT, CST, CDT,
+// MST, MDT, PST, PDT); 0 for anything else.
 double ParseZoneOffset(std::string_view text);
 
 // The offset of local time from UTC as a day fraction, in force now or at a given UTC instant.

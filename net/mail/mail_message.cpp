@@ -65,25 +65,60 @@ TMessagePriority PriorityOf(const std::string& value) {
 
 void TMailMessage::FillFromHeaders() {
     const THeaderList& h = HeaderLines;
+    ParseError.clear();
+    // A field is assigned only once its value has been read whole, so a failure leaves it
+    // empty rather than half filled.
+    const auto read = [this](auto& field, const auto& parse) {
+        try {
+            field = parse();
+        } catch (const ENetException& e) {
+            if (ParseError.empty()) ParseError = e.what();
+        }
+    };
+    const auto address = [](const std::string& text) {
+        TEMailAddressItem item;
+        item.Text(text);
+        return item;
+    };
+    const auto addressList = [](const std::string& text) {
+        TEMailAddressList list;
+        SplitAddressList(list, text);
+        return list;
+    };
+    // Addresses are parsed before their names are decoded: RFC 2047 allows encoded words only
+    // in names and comments, and a decoded name may hold "@", "<" or "," of its own.
+    const auto decoded = [](auto item) {
+        item.Name = DecodeEncodedWords(item.Name);
+        return item;
+    };
+    const auto decodedList = [&](const std::string& text) {
+        TEMailAddressList list = addressList(text);
+        for (TEMailAddressItem& item : list) item = decoded(std::move(item));
+        return list;
+    };
+
     ContentType = h.HeaderValue("Content-Type");
     CharSet = CharSetOf(ContentType);
     ContentTransferEncoding = h.HeaderValue("Content-Transfer-Encoding");
     ContentDisposition = h.HeaderValue("Content-Disposition");
     Subject = DecodeEncodedWords(h.HeaderValue("Subject"));
-    From.Text(DecodeEncodedWords(h.HeaderValue("From")));
+    read(From, [&] { return decoded(address(h.HeaderValue("From"))); });
     MsgId = h.HeaderValue("Message-Id");
     NewsGroups = SplitNewsGroups(h.HeaderValue("Newsgroups"));
-    SplitAddressList(Recipients, DecodeEncodedWords(h.HeaderValue("To")));
-    SplitAddressList(CCList, DecodeEncodedWords(h.HeaderValue("Cc")));
+    read(Recipients, [&] { return decodedList(h.HeaderValue("To")); });
+    read(CCList, [&] { return decodedList(h.HeaderValue("Cc")); });
     Organization = h.HeaderValue("Organization");
-    ReceiptRecipient.Text(h.HeaderValue("Disposition-Notification-To"));
-    if (ReceiptRecipient.Address.empty() && ReceiptRecipient.Name.empty()) {
-        ReceiptRecipient.Text(h.HeaderValue("Return-Receipt-To"));
-    }
+    read(ReceiptRecipient, [&] {
+        TEMailAddressItem item = address(h.HeaderValue("Disposition-Notification-To"));
+        if (item.Address.empty() && item.Name.empty()) {
+            item = address(h.HeaderValue("Return-Receipt-To"));
+        }
+        return item;
+    });
     References = h.HeaderValue("References");
-    SplitAddressList(ReplyTo, h.HeaderValue("Reply-To"));
-    Date = MailDateToLocal(h.HeaderValue("Date"));
-    Sender.Text(h.HeaderValue("Sender"));
+    read(ReplyTo, [&] { return addressList(h.HeaderValue("Reply-To")); });
+    read(Date, [&] { return MailDateToLocal(h.HeaderValue("Date")); });
+    read(Sender, [&] { return address(h.HeaderValue("Sender")); });
     std::string priority = h.HeaderValue("Priority");
     if (priority.empty()) priority = h.HeaderValue("X-Priority");
     Priority = PriorityOf(priority);

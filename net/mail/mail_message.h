@@ -35,8 +35,12 @@ class TMailMessage {
     TEMailAddressItem ReceiptRecipient;
     TMessagePriority Priority = TMessagePriority::mpNormal;
 
-    // Fills the fields from HeaderLines in a fixed order. The first failure ends it, with the
-    // fields before it set: EEmailParseError, EConvertError or EFailedToRetrieveTimeZoneInfo.
+    // The text of the first field that could not be read (EEmailParseError or
+    // EFailedToRetrieveTimeZoneInfo), "" when every field was read.
+    std::string ParseError;
+
+    // Fills the fields from HeaderLines. A field that cannot be read stays empty and the others
+    // are still filled: one sender's broken header must not hide what the rest of it says.
     void FillFromHeaders();
 };
 

@@ -6,7 +6,6 @@
 #include <string>
 #include <string_view>
 
-#include "base/integer.h"
 #include "net/mail/mail_date.h"
 #include "net/mail/mail_message.h"
 #include "tests/fuzz/fuzz_support.h"
@@ -27,15 +26,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         m.HeaderLines.Add(std::move(line));
     }
     for (const std::string& line : m.HeaderLines.Lines()) FUZZ_CHECK(!line.empty());
-    try {
-        m.FillFromHeaders();
-    } catch (const EEmailParseError&) {
-        return 0;
-    } catch (const EConvertError&) {
-        return 0;
-    }
+    m.FillFromHeaders();
     FUZZ_CHECK(std::isfinite(m.Date));
     FUZZ_CHECK(m.Subject.find('\0') == std::string::npos);
+    FUZZ_CHECK(m.From.Name.find('\0') == std::string::npos);
     for (const auto& item : m.Recipients) FUZZ_CHECK(!item.Address.empty() || !item.Name.empty());
+    FUZZ_CHECK(m.ParseError.empty() || m.ParseError == "@ Outside address");
+
+    // The sender's address is parsed before anything is decoded, so decoding cannot change it.
+    TEMailAddressItem raw;
+    try {
+        raw.Text(m.HeaderLines.HeaderValue("From"));
+    } catch (const EEmailParseError&) {
+    }
+    FUZZ_CHECK(m.From.Address == raw.Address);
     return 0;
 }

@@ -19,18 +19,22 @@ TEST(EmailAddress, Parser) {
         {"a@b.c (Ann Lee)", "a@b.c", ""},
         {"<postmaster>", "postmaster", ""},
         {"ann", "ann", ""},
-        {"Ann Lee", "", "Ann "},  // the last word is lost
-        {"Ann <a@b.c", "a@b.", "Ann"},
-        {"<a @ b . c>", "a @b.c", ""},
-        {"a@b.c, d@e.f", "a@b.c,d@e.f", ""},
+        {"Ann Lee", "", "Ann Lee"},
+        {"Ann <a@b.c", "a@b.c", "Ann"},
+        {"<a @ b . c>", "a@b.c", ""},
+        {"a@b.c, d@e.f", "a@b.c", ""},  // the first of a list, not both run together
         {"", "", ""},
         {"  \t ", "", ""},
-        // The blank after a closing escaped quote goes with the trimming of the last piece.
-        {"\"Ann \\\"the\\\" Lee\" <a@b.c>", "a@b.c", "Ann \"the\"Lee"},
+        {"\"Ann \\\"the\\\" Lee\" <a@b.c>", "a@b.c", "Ann \"the\" Lee"},
         {"Ann (comment) <a@b.c>", "a@b.c", "Ann"},
-        {"\"unterminated <a@b.c>", "", ""},
+        {"\"unterminated <a@b.c>", "", "unterminated <a@b.c>"},
         {"trailing\\", "trailing\\", ""},
         {"\"a\\", "", "a"},
+        {"john@example.com <john@example.com>", "john@example.com", "john@example.com"},
+        {"<a@b.c, d@e.f>", "a@b.c", ""},
+        {"a@[192.0.2.1] Ann", "a@[192.0.2.1]", ""},
+        {"Team: Ann <a@b.c>, d@e.f;", "a@b.c", "Ann"},
+        {"=?UTF-8?Q?Lee,_Ann?= <a@b.c>", "a@b.c", "=?UTF-8?Q?Lee,_Ann?="},
     };
     for (const auto& r : rows) {
         TEMailAddressItem item;
@@ -43,7 +47,7 @@ TEST(EmailAddress, Parser) {
 }
 
 TEST(EmailAddress, AtOutsideTheAddressFails) {
-    for (const char* text : {"Ann <a@b.c> via d@e.f", "<a> b@c"}) {
+    for (const char* text : {"Ann <a@b.c> via d@e.f", "<a> b@c", "a@b.c d@e.f"}) {
         TEMailAddressItem item;
         EXPECT_EQ(test::MessageOf<EEmailParseError>([&] { item.Text(text); }), "@ Outside address")
             << text;
@@ -64,6 +68,7 @@ TEST(EmailAddress, Lists) {
         {"undisclosed-recipients:;", {}},
         {" , ,a@b.c,", {{"a@b.c", ""}}},
         {"\"x\\\",y\" <a@b.c>", {{"a@b.c", "x\",y"}}},
+        {"a@b.c; Ann Lee, <d@e.f>", {{"a@b.c", ""}, {"", "Ann Lee"}, {"d@e.f", ""}}},
     };
     for (const auto& r : rows) {
         TEMailAddressList list{TEMailAddressItem{"stale", "stale"}};
