@@ -16,7 +16,7 @@ namespace {
 int RunWindow(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("kavrel"));
-    QApplication::setApplicationDisplayName(QString::fromUtf8(kavrel::kProgramTitle));
+    // No display name: the platform would append it to every window's title.
     QApplication::setDesktopFileName(QStringLiteral("kavrel"));
 
     // A second start brings the first copy's window forward and ends without a window.

@@ -50,6 +50,17 @@ std::int32_t StrToInt(std::string_view text) {
     throw EConvertError("'" + std::string(text) + "' is not a valid integer value");
 }
 
+std::optional<std::int32_t> TryDecimalToInt(std::string_view text) {
+    if (text.empty()) return std::nullopt;
+    std::int64_t value = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9') return std::nullopt;
+        value = value * 10 + (c - '0');
+        if (value > std::numeric_limits<std::int32_t>::max()) return std::nullopt;
+    }
+    return static_cast<std::int32_t>(value);
+}
+
 int HexDigitValue(char c) {
     if (c >= '0' && c <= '9') return c - '0';
     if (c >= 'a' && c <= 'f') return c - 'a' + 10;

@@ -21,6 +21,10 @@ std::optional<std::int32_t> TryStrToInt(std::string_view text);
 
 std::int32_t StrToInt(std::string_view text);
 
+// Only decimal digits, as protocols write their numbers (no blank, sign or "$"), up to the
+// largest signed 32-bit value.
+std::optional<std::int32_t> TryDecimalToInt(std::string_view text);
+
 // 0 to 15 for a hexadecimal digit of either case, -1 for anything else.
 int HexDigitValue(char c);
 

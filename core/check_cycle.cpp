@@ -8,6 +8,7 @@
 #include "base/date_time.h"
 #include "base/strings.h"
 #include "config/u_globals.h"
+#include "core/account_checks.h"
 #include "core/mail_list.h"
 #include "core/mail_lookup.h"
 #include "net/mail/mail_message.h"
@@ -127,8 +128,19 @@ class TCommandsAhead {
     std::unordered_set<std::string> fresh_;
 };
 
-// One enabled slot; false when the account could not be logged in to, listed or counted.
-bool CheckAccount(int slot, TPOP3& pop, TMailWatchView& view, TMailLookup& lookup, bool& newMail) {
+std::string HeaderError(std::int32_t r, const std::string& text) {
+    return "\r\nERROR retrieving message header #" + std::to_string(r) + "\r\n" + text;
+}
+
+enum class TAccountOutcome {
+    Checked,
+    NotReached,  // the log-in, the listing or the count failed
+    Incomplete,  // the loop over the messages ended early: the rest is unknown
+};
+
+// One enabled slot. An account not checked to the end is recorded in AccountChecks.
+TAccountOutcome CheckAccount(int slot, TPOP3& pop, TMailWatchView& view, TMailLookup& lookup,
+                             bool& newMail) {
     std::vector<std::string> listing;
     const std::string host = Settings.Server[slot];
     const std::string login = Settings.Account[slot];
@@ -139,7 +151,7 @@ bool CheckAccount(int slot, TPOP3& pop, TMailWatchView& view, TMailLookup& looku
     view.AppendLog("\r\nChecking " + mailBox);
     view.SetProgressLabel("Checking " + mailBox);
 
-    bool reached = true;
+    TAccountOutcome outcome = TAccountOutcome::Checked;
     std::int32_t n = 0;
     try {
         pop.Connect(kConnectTimeout);
@@ -150,7 +162,7 @@ bool CheckAccount(int slot, TPOP3& pop, TMailWatchView& view, TMailLookup& looku
     } catch (const std::exception& e) {
         view.AppendLog(std::string(" ... ERROR: ") + e.what());
         n = 0;
-        reached = false;
+        outcome = TAccountOutcome::NotReached;
     }
 
     TCommandsAhead ahead(pop, listing, slot, n, lookup);
@@ -162,10 +174,15 @@ bool CheckAccount(int slot, TPOP3& pop, TMailWatchView& view, TMailLookup& looku
             TMailMessage msg;
             pop.FetchHeader(r, msg);
             view.ProcessEvents();
+            // A header field no parser could read is the sender's fault, not the server's: the
+            // message is tracked with what could be read, and the next one is checked.
+            if (!msg.ParseError.empty()) view.AppendLog(HeaderError(r, msg.ParseError));
             TrackMessage(listing, r, slot, mailBox, pop, msg, lookup, newMail);
         } catch (const std::exception& e) {
-            view.AppendLog("\r\nERROR retrieving message header #" + std::to_string(r) + "\r\n" +
-                           e.what());
+            // The connection or the server's reply failed: what the session would say next
+            // cannot be trusted.
+            view.AppendLog(HeaderError(r, e.what()));
+            outcome = TAccountOutcome::Incomplete;
             break;
         }
     }
@@ -179,7 +196,10 @@ bool CheckAccount(int slot, TPOP3& pop, TMailWatchView& view, TMailLookup& looku
             view.AppendLog(std::string(" ... ERROR: ") + e.what());
         }
     }
-    return reached;
+    if (outcome != TAccountOutcome::Checked) {
+        AccountChecks[slot] = {true, mailBox, FormatDateTime("h:nna/p m/d/yyyy", Now())};
+    }
+    return outcome;
 }
 
 void ReactToNewMail(bool newMail, TMailWatchView& view) {
@@ -229,14 +249,17 @@ TCheckResult CheckMail(TPOP3& pop, bool& busy, TMailWatchView& view) {
     bool newMail = false;
     ClearSeen(MailList);
     TMailLookup lookup(MailList);
+    AccountChecks = {};
 
     for (int slot = 1; slot <= kAccountCount; ++slot) {
         if (!SlotEnabled(slot)) continue;
         ++result.Accounts;
-        if (!CheckAccount(slot, pop, view, lookup, newMail)) ++result.FailedAccounts;
+        if (CheckAccount(slot, pop, view, lookup, newMail) == TAccountOutcome::NotReached) {
+            ++result.FailedAccounts;
+        }
     }
 
-    MarkUnseenRemoved(MailList);
+    MarkUnseenRemoved(MailList, FailedSlots(AccountChecks));
     view.SetLastChecked("Last Checked: " + FormatDateTime("h:nna/p m/d/yyyy", Now()));
     view.UpdateSummary();
     view.BuildMessagePage();

@@ -58,7 +58,7 @@ class TConsoleView : public TMailWatchView, public TSummaryView {
 
     void SetTrayHint(const std::string& hint) override { Hint = hint; }
     void SetMessagesCaption(const std::string&) override {}
-    void SetTrayText(const std::string&) override {}
+    void SetTrayText(const std::string&, bool) override {}
 };
 
 std::string WithNewlines(const std::string& text) {

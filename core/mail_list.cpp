@@ -23,9 +23,11 @@ PW_MAIL* FindMail(TMailList& list, const std::string& uid, std::int32_t account)
 
 PW_MAIL& AppendMail(TMailList& list) { return list.emplace_back(); }
 
-void MarkUnseenRemoved(TMailList& list) {
+void MarkUnseenRemoved(TMailList& list, const TAccountSlots<bool>& keep) {
     for (PW_MAIL& m : list) {
-        if (!m.Seen) m.Removed = true;
+        const bool kept =
+            m.AccountIndex >= 1 && m.AccountIndex <= kAccountCount && keep[m.AccountIndex];
+        if (!m.Seen && !kept) m.Removed = true;
     }
 }
 

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "config/settings.h"
+
 // The program's memory of the messages waiting on the servers. It lives in memory only, so
 // after every start each waiting message is new again. Positions count from 1: they are the
 // row numbers of the message table's "delete?" links.
@@ -38,7 +40,10 @@ PW_MAIL* FindMail(TMailList& list, const std::string& uid, std::int32_t account)
 // A new, empty entry at the end, for the caller to fill field by field.
 PW_MAIL& AppendMail(TMailList& list);
 
-void MarkUnseenRemoved(TMailList& list);
+// Marks every entry the check did not see, except those of the slots in keep: an account that
+// could not be checked to the end still holds them, and dropping them would announce them as
+// new mail at its next good check.
+void MarkUnseenRemoved(TMailList& list, const TAccountSlots<bool>& keep = {});
 
 // Clears Seen and sets Removed on the entry at position (from 1); false when there is none.
 bool MarkDeleted(TMailList& list, std::size_t position);

@@ -1,5 +1,6 @@
 #include "core/message_page.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <string_view>
 
@@ -49,7 +50,8 @@ std::string EscapeMarkup(const std::string& text) {
     return out;
 }
 
-std::string MessagePageText(const TMailList& list, const TSystemColors& colors, TDateTime today) {
+std::string MessagePageText(const TMailList& list, const TSystemColors& colors, TDateTime today,
+                            const TAccountChecks& checks) {
     const std::string headingBack = "#" + ColorToHex(colors.GetSysColor(TSysColor::ActiveCaption));
     const std::string captionFont = FontTag(colors.GetSysColor(TSysColor::CaptionText));
     const std::string bodyFont = FontTag(colors.GetSysColor(TSysColor::WindowText));
@@ -70,16 +72,33 @@ std::string MessagePageText(const TMailList& list, const TSystemColors& colors, 
     page += "<td width=\"100%\">" + captionFont + "Subject</font></td>";
     page += "<td>&nbsp</td>";
 
+    // Sender, mailbox and time come from servers and strangers: escaped like the subject so
+    // that none of them can put markup or links into the page.
+    const auto groupRow = [&](const std::string& mailBox, int slot) {
+        page += "<tr bgcolor=\"" + groupBack + "\" valign=\"top\">";
+        page +=
+            "<td colspan=\"6\">" + captionFont + "<strong>" + EscapeMarkup(mailBox) + "</strong>";
+        if (slot >= 1 && slot <= kAccountCount && checks[slot].Failed) {
+            page += " (last check failed at " + checks[slot].FailedAt + ")";
+        }
+        page += "</font></td></tr>\r\n";
+    };
+    // A failed account without a tracked message would otherwise vanish from the page, as if
+    // its mailbox were empty.
+    int shownSlot = 0;
+    const auto emptyFailedGroupsBefore = [&](int slot) {
+        for (; shownSlot < std::min(slot, kAccountCount + 1); ++shownSlot) {
+            if (shownSlot >= 1 && checks[shownSlot].Failed && CountMail(list, shownSlot) == 0) {
+                groupRow(checks[shownSlot].MailBox, shownSlot);
+            }
+        }
+    };
+
     for (std::size_t i = 0; i < list.size(); ++i) {
         const PW_MAIL& m = list[i];
         const std::size_t n = i + 1;
-        // Sender, mailbox and time come from servers and strangers: escaped like the subject
-        // so that none of them can put markup or links into the page.
-        if (i == 0 || m.MailBox != list[i - 1].MailBox) {
-            page += "<tr bgcolor=\"" + groupBack + "\" valign=\"top\">";
-            page += "<td colspan=\"6\">" + captionFont + "<strong>" + EscapeMarkup(m.MailBox) +
-                    "</strong></font></td></tr>\r\n";
-        }
+        emptyFailedGroupsBefore(m.AccountIndex);
+        if (i == 0 || m.MailBox != list[i - 1].MailBox) groupRow(m.MailBox, m.AccountIndex);
         page += "<tr bgcolor=\"" + (n % 2 == 1 ? oddBack : evenBack) + "\" valign=\"top\">";
         page += "<td>" + bodyFont + EscapeMarkup(m.FromAddress) + "</font></td>";
         page += "<td>" + bodyFont + EscapeMarkup(m.FoundAt) + "</font></td>";
@@ -89,18 +108,19 @@ std::string MessagePageText(const TMailList& list, const TSystemColors& colors, 
         page += "<td><small>" + bodyFont + "<a href=\"delete?" + IntToStr(std::int64_t(n)) +
                 "\">delete</a></font></small></tr>\r\n";
     }
+    emptyFailedGroupsBefore(kAccountCount + 1);
     page += "</table></body>";
     return page;
 }
 
 void BuildMessagePage(TMailList& list, const TSystemColors& colors, TDateTime today,
-                      const TLoadPage& load) {
+                      const TLoadPage& load, const TAccountChecks& checks) {
     SortMailList(list);
-    load(MessagePageText(list, colors, today));
+    load(MessagePageText(list, colors, today, checks));
 }
 
 void BuildMessagePage(const TSystemColors& colors, const TLoadPage& load) {
-    BuildMessagePage(MailList, colors, Date(), load);
+    BuildMessagePage(MailList, colors, Date(), load, AccountChecks);
 }
 
 }  // namespace kavrel

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "base/date_time.h"
+#include "core/account_checks.h"
 #include "core/mail_list.h"
 #include "core/system_colors.h"
 
@@ -17,9 +18,11 @@ std::string ColorToHex(TColor colour);
 // "&", then ">", then "<" replaced by their entities.
 std::string EscapeMarkup(const std::string& text);
 
-// The page text for a list in the order given; today names the day whose date a sent time may
-// leave out.
-std::string MessagePageText(const TMailList& list, const TSystemColors& colors, TDateTime today);
+// The page text for a list in the order given (by account slot); today names the day whose
+// date a sent time may leave out. The group of an account whose last check failed says so, and
+// such an account without a tracked message still gets its group row.
+std::string MessagePageText(const TMailList& list, const TSystemColors& colors, TDateTime today,
+                            const TAccountChecks& checks = {});
 
 // Where a built page goes: the viewer's load, which replaces the page shown.
 using TLoadPage = std::function<void(const std::string& page)>;
@@ -27,7 +30,7 @@ using TLoadPage = std::function<void(const std::string& page)>;
 // Sorts the list, builds its page against today's date and hands it to load. The positions in
 // the links are valid for as long as the list keeps this order.
 void BuildMessagePage(TMailList& list, const TSystemColors& colors, TDateTime today,
-                      const TLoadPage& load);
+                      const TLoadPage& load, const TAccountChecks& checks = {});
 void BuildMessagePage(const TSystemColors& colors, const TLoadPage& load);
 
 }  // namespace kavrel

@@ -10,14 +10,22 @@
 namespace kavrel {
 
 struct TSummary {
-    std::string TrayText;  // the total in decimal
+    std::string TrayText;  // the total in decimal; "1k+" to "9k+" from 1000 on
     std::string Hint;  // "7 (2/5) waiting" with two or more active slots, else "7 emails waiting"
-    std::string Caption;  // "7 messages waiting"
+    std::string Caption;     // "7 messages waiting"
+    bool Uncertain = false;  // an active slot's last check failed
 };
 
+// What the tray icon draws for a count: three digits at most, so that it stays readable in
+// its small square; the tool-tip and the label give the exact number.
+std::string TrayCountText(std::size_t count);
+
 // Every entry counts in the total; only active slots appear in the per-account list, zeros
-// included, so a slot switched off since the last check still adds to the total.
-TSummary SummaryOf(const TMailList& list, const TAccountSlots<bool>& active);
+// included, so a slot switched off since the last check still adds to the total. An active
+// slot in failed is counted from the messages of its last good check and marked with "?":
+// "7 (4/3?) waiting", "3? emails waiting", "7 messages waiting (1 account not checked)".
+TSummary SummaryOf(const TMailList& list, const TAccountSlots<bool>& active,
+                   const TAccountSlots<bool>& failed = {});
 
 // Where the summary goes; the main window implements it over its tray icon and label.
 class TSummaryView {
@@ -25,14 +33,16 @@ class TSummaryView {
     virtual ~TSummaryView() = default;
     virtual void SetTrayHint(const std::string& hint) = 0;
     virtual void SetMessagesCaption(const std::string& caption) = 0;
-    virtual void SetTrayText(const std::string& text) = 0;
+    // uncertain: the count includes an account whose last check failed.
+    virtual void SetTrayText(const std::string& text, bool uncertain) = 0;
 };
 
 // Drops the removed entries first: this is the step that really forgets them. Then sets the
 // hint, the caption and the tray text, in that order.
-void UpdateSummary(TMailList& list, const TAccountSlots<bool>& active, TSummaryView& view);
+void UpdateSummary(TMailList& list, const TAccountSlots<bool>& active, TSummaryView& view,
+                   const TAccountSlots<bool>& failed = {});
 
-// The same over MailList and Settings.Active.
+// The same over MailList, Settings.Active and AccountChecks.
 void UpdateSummary(TSummaryView& view);
 
 }  // namespace kavrel

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QFontDatabase>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
@@ -9,6 +10,7 @@
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QScreen>
 #include <QTabWidget>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -198,6 +200,13 @@ void actAboutExecute(QWidget* owner) {
     // Parent-owned, so that the owner closing under the open box cannot free it twice.
     QPointer<TfAbout> box = new TfAbout(owner);
     box->SetApplicationTitle(QString::fromLatin1(kProgramTitle));
+    // Centred on the screen, not over the owner: moved before it is shown, so that the dialog
+    // does not place itself again.
+    const QScreen* screen = owner != nullptr ? owner->screen() : QGuiApplication::primaryScreen();
+    if (screen != nullptr) {
+        box->adjustSize();
+        box->move(screen->availableGeometry().center() - box->rect().center());
+    }
     box->exec();
     if (box) box->deleteLater();
 }

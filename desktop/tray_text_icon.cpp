@@ -29,6 +29,16 @@ QFont TTrayTextIcon::DefaultFont() {
     return font;
 }
 
+QFont TTrayTextIcon::FittedFont(const QFont& font, const QString& text) {
+    constexpr int kSmallest = 7;
+    QFont fitted = font;
+    if (text.contains(u'\r') || fitted.pixelSize() <= 0) return fitted;
+    while (fitted.pixelSize() > kSmallest && QFontMetrics(fitted).horizontalAdvance(text) > kSize) {
+        fitted.setPixelSize(fitted.pixelSize() - 1);
+    }
+    return fitted;
+}
+
 void TTrayTextIcon::SetText(const QString& text) {
     text_ = text;
     RefreshTextIcon();
@@ -94,7 +104,7 @@ QImage TTrayTextIcon::DrawTextBitmap() {
     QImage image(kSize, kSize, QImage::Format_RGB32);
     image.fill(background_);
     QPainter painter(&image);
-    painter.setFont(font_);
+    painter.setFont(FittedFont(font_, text_));
     painter.setPen(fontColor);
     const QFontMetrics metrics = painter.fontMetrics();
     // Integer division truncates toward zero: a text wider than the square starts left of it

@@ -72,6 +72,10 @@ class TTrayTextIcon : public TTrayIcon {
     // stay sharp in so small a square.
     static QFont DefaultFont();
 
+    // font, made smaller, down to 7 pixels, until one line of text fits the square: a clipped
+    // "133" would read "L33". Lines, and fonts sized in points, are left as they are.
+    static QFont FittedFont(const QFont& font, const QString& text);
+
     // Draws Text into a new opaque 16 x 16 image, keeps it and the background it chose, and
     // makes it the tray icon.
     void RefreshTextIcon();

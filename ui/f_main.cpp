@@ -71,6 +71,13 @@ QLabel* PlacedLabel(QWidget* parent, const QString& text, int x, int y, int widt
     return label;
 }
 
+// A grey that the tray's text colour stands out from as well as from the highlight.
+QColor UncertainBackground() {
+    const QColor text =
+        QGuiApplication::palette().color(QPalette::Active, QPalette::HighlightedText);
+    return text.lightness() > 127 ? QColor(0x5A, 0x5A, 0x5A) : QColor(0xC8, 0xC8, 0xC8);
+}
+
 // The labels keep their designed widths, and grow when the desktop's font needs more room.
 void SetLabelText(QLabel* label, const QString& text, int width) {
     label->setText(text);
@@ -389,7 +396,14 @@ void TfMain::SetTrayHint(const std::string& hint) { txtTray->SetHint(ToQString(h
 void TfMain::SetMessagesCaption(const std::string& caption) {
     SetLabelText(labMessages, ToQString(caption), 145);
 }
-void TfMain::SetTrayText(const std::string& text) { txtTray->SetText(ToQString(text)); }
+void TfMain::SetTrayText(const std::string& text, bool uncertain) {
+    // A count that includes an account the check could not reach is drawn on grey instead of
+    // the highlight colour: as readable, and plainly not the usual state.
+    const TColorRef color = uncertain ? TColorRef::Fixed(UncertainBackground())
+                                      : TColorRef::System(QPalette::Highlight);
+    if (!(txtTray->Color() == color)) txtTray->SetColor(color);
+    txtTray->SetText(ToQString(text));
+}
 
 void TfMain::BeginWaitCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
 void TfMain::EndWaitCursor() { QGuiApplication::restoreOverrideCursor(); }
@@ -407,7 +421,8 @@ void TfMain::HideProgress() {
 }
 
 void TfMain::SetProgressLabel(const std::string& text) { labProgress->setText(ToQString(text)); }
-void TfMain::SetProgressMax(int maximum) { pbProgress->setMaximum(maximum); }
+// A range of 0 to 0 would turn the bar into its endless busy animation for an empty mailbox.
+void TfMain::SetProgressMax(int maximum) { pbProgress->setMaximum(std::max(maximum, 1)); }
 
 void TfMain::SetProgressPosition(int position) {
     // The bar ignores a value beyond its end; a download larger than announced shows full.

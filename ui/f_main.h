@@ -73,7 +73,7 @@ class TfMain : public QMainWindow, public TSummaryView, public TMailWatchView, p
     // The summary's places.
     void SetTrayHint(const std::string& hint) override;
     void SetMessagesCaption(const std::string& caption) override;
-    void SetTrayText(const std::string& text) override;
+    void SetTrayText(const std::string& text, bool uncertain) override;
 
     // What the check, the deletion and the update check do in the window.
     void BeginWaitCursor() override;

@@ -1,7 +1,8 @@
 #include "ui/message_seam.h"
 
-#include <QApplication>
 #include <QMessageBox>
+
+#include "core/program_title.h"
 
 namespace kavrel {
 namespace {
@@ -42,7 +43,7 @@ TMessageResponder& Responder() {
     return responder;
 }
 
-QString Title() { return QApplication::applicationDisplayName(); }
+QString Title() { return QString::fromUtf8(kProgramTitle); }
 
 }  // namespace
 

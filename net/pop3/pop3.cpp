@@ -108,11 +108,10 @@ std::int32_t TPOP3::GetMessageCount() {
     // A line without a blank gives the empty text, and so the conversion error with nothing
     // in its quotes, as it always has.
     const std::string text = blank == std::string::npos ? std::string() : line.substr(0, blank);
-    const std::int32_t count = StrToInt(text);
-    // Fewer than no messages is a broken reply, not a count: it would be logged as waiting
-    // and set the progress bar's maximum below its minimum.
-    if (count < 0) throw EConvertError("'" + text + "' is not a valid integer value");
-    return count;
+    // Decimal digits only: '+OK $3 0' is no count of three, and fewer than no messages would
+    // set the progress bar's maximum below its minimum.
+    if (const auto count = TryDecimalToInt(text)) return *count;
+    throw EConvertError("'" + text + "' is not a valid integer value");
 }
 
 bool TPOP3::ListUids(std::vector<std::string>& AList, std::int32_t AMsgNum) {
@@ -138,9 +137,8 @@ std::int32_t TPOP3::GetMessageSize(std::int32_t AMsgNum) {
     if (line.empty()) return -1;
     const auto blank = line.find(' ');
     const std::string size = blank == std::string::npos ? line : line.substr(blank + 1);
-    // A negative size is as unreadable as a word; -1 is the one value that says so.
-    const std::int32_t octets = TryStrToInt(size).value_or(-1);
-    return octets < 0 ? -1 : octets;
+    // A negative or hexadecimal size is as unreadable as a word; -1 is the one value that says so.
+    return TryDecimalToInt(size).value_or(-1);
 }
 
 bool TPOP3::MarkDeleted(std::int32_t AMsgNum) {

@@ -69,3 +69,17 @@ for _ in $(seq 50); do
 done
 [ -n "$shown" ] || { echo "the second start did not bring the window of the -tray copy forward"; cat "$work/kavrel-tray.log"; exit 1; }
 echo "single instance: the second start ended and the first copy's window came forward"
+
+# A dialog's title is its own caption, with nothing of the program's appended by the platform.
+main_window=$(xdotool search --onlyvisible --name "^Kavrel v1.5$" | head -1)
+xdotool windowfocus --sync "$main_window" key ctrl+s
+dialog=""
+for _ in $(seq 50); do
+  dialog=$(xdotool search --onlyvisible --name "Settings" 2>/dev/null | head -1 || true)
+  [ -n "$dialog" ] && break
+  sleep 0.1
+done
+[ -n "$dialog" ] || { echo "Ctrl+S did not open the settings dialog"; cat "$work/kavrel-tray.log"; exit 1; }
+title=$(xdotool getwindowname "$dialog")
+[ "$title" = "Settings" ] || { echo "the settings dialog is titled '$title', not 'Settings'"; exit 1; }
+echo "the settings dialog is titled exactly 'Settings'"

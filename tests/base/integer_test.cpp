@@ -57,6 +57,20 @@ TEST(Integer, FailureText) {
     EXPECT_EQ(StrToInt("-12"), -12);
 }
 
+TEST(Integer, DecimalOnlyReader) {
+    const std::pair<const char*, std::optional<std::int32_t>> rows[] = {
+        {"0", 0},
+        {"2147483647", 2147483647},
+        {"2147483648", std::nullopt},
+        {"", std::nullopt},
+        {" 1", std::nullopt},
+        {"+1", std::nullopt},
+        {"$1", std::nullopt},
+        {"0x1", std::nullopt},
+        {"1a", std::nullopt}};
+    for (const auto& [text, value] : rows) EXPECT_EQ(TryDecimalToInt(text), value) << text;
+}
+
 TEST(Integer, DecimalWriter) {
     EXPECT_EQ(IntToStr(0), "0");
     EXPECT_EQ(IntToStr(-5), "-5");

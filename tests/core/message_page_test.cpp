@@ -41,10 +41,10 @@ const std::string kHead =
     "<td>&nbsp</td>";
 const std::string kTail = "</table></body>";
 
-std::string Group(const std::string& label) {
+std::string Group(const std::string& label, const std::string& note = "") {
     return "<tr bgcolor=\"#A0B00C\" valign=\"top\"><td colspan=\"6\"><font color=\"#010203\">"
            "<strong>" +
-           label + "</strong></font></td></tr>\r\n";
+           label + "</strong>" + note + "</font></td></tr>\r\n";
 }
 
 std::string Row(int n, const std::string& back, const std::string& from, const std::string& found,
@@ -68,13 +68,16 @@ PW_MAIL Mail(int account, const std::string& box, const std::string& subject = "
     return m;
 }
 
-std::string Built(TMailList list) {
+std::string Built(TMailList list, const TAccountChecks& checks = {}) {
     std::string shown;
     int loads = 0;
-    BuildMessagePage(list, kColors, kToday, [&](const std::string& page) {
-        shown = page;
-        ++loads;
-    });
+    BuildMessagePage(
+        list, kColors, kToday,
+        [&](const std::string& page) {
+            shown = page;
+            ++loads;
+        },
+        checks);
     EXPECT_EQ(loads, 1);
     return shown;
 }
@@ -108,6 +111,22 @@ TEST(MessagePage, NeighbouringSlotsWithOneLabelShareAGroup) {
                         Row(2, "#EEEFF0", "a@b", "9:05a", "12/1/2026 8:00p", "10", "s") +
                         Group("other") +
                         Row(3, "#FFFFFF", "a@b", "9:05a", "12/1/2026 8:00p", "10", "s") + kTail);
+}
+
+// A failed account's group says so; without a tracked message it still has its group, in slot
+// order, so that it never looks like an empty mailbox.
+TEST(MessagePage, FailedAccountsSayWhen) {
+    TAccountChecks checks;
+    checks[1] = {true, "pop.a->x", "9:05a 12/9/2026"};
+    checks[2] = {true, "pop.b->y", "9:06a 12/9/2026"};
+    checks[4] = {true, "pop.d->z", "9:07a 12/9/2026"};
+    const std::string page = Built({Mail(3, "pop.c"), Mail(2, "pop.b-old")}, checks);
+    EXPECT_EQ(page, kHead + Group("pop.a-&gt;x", " (last check failed at 9:05a 12/9/2026)") +
+                        Group("pop.b-old", " (last check failed at 9:06a 12/9/2026)") +
+                        Row(1, "#FFFFFF", "a@b", "9:05a", "12/1/2026 8:00p", "10", "s") +
+                        Group("pop.c") +
+                        Row(2, "#EEEFF0", "a@b", "9:05a", "12/1/2026 8:00p", "10", "s") +
+                        Group("pop.d-&gt;z", " (last check failed at 9:07a 12/9/2026)") + kTail);
 }
 
 TEST(MessagePage, SizeCell) {

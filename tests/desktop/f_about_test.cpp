@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QStringList>
 #include <QTabWidget>
 #include <QTest>
@@ -87,13 +88,18 @@ TEST(About, AddressClickOpensTheSiteAndKeepsTheBox) {
     EXPECT_EQ(opened.size(), 1u);
 }
 
-TEST(About, ShownOverItsOwnerAndReleased) {
+TEST(About, CentredOnTheScreenAndReleased) {
     QWidget owner;
+    owner.setGeometry(0, 0, 200, 100);
     owner.show();
-    QTimer::singleShot(0, &owner, [] {
+    QTimer::singleShot(0, &owner, [&owner] {
         auto* box = qobject_cast<TfAbout*>(QApplication::activeModalWidget());
         ASSERT_NE(box, nullptr);
         EXPECT_TRUE(box->labTitle->text().startsWith(QStringLiteral("Kavrel v1.5\n")));
+        const QPoint off =
+            box->frameGeometry().center() - owner.screen()->availableGeometry().center();
+        // Within the width of a window frame, which each platform draws its own way.
+        EXPECT_LE(off.manhattanLength(), 8) << off.x() << "," << off.y();
         box->btnClose->click();
     });
     actAboutExecute(&owner);

@@ -13,6 +13,7 @@
 #include <string_view>
 
 #include "config/u_globals.h"
+#include "core/account_checks.h"
 #include "core/check_cycle.h"
 #include "core/mail_list.h"
 #include "core/mail_watch_view.h"
@@ -55,7 +56,9 @@ class TCountingView : public TMailWatchView {
     void SetProgressPosition(int position) override { FUZZ_CHECK(position >= 1); }
     void SetLastChecked(const std::string&) override {}
     void ProcessEvents() override {}
-    void UpdateSummary() override { SummaryOf(MailList, Settings.Active); }
+    void UpdateSummary() override {
+        SummaryOf(MailList, Settings.Active, FailedSlots(AccountChecks));
+    }
     void BuildMessagePage() override {
         kavrel::BuildMessagePage(TPlainColors{}, [](const std::string& page) {
             // One delete link per row, and none the server slipped in.

@@ -8,6 +8,7 @@
 
 #include "config/settings.h"
 #include "config/u_globals.h"
+#include "core/account_checks.h"
 #include "core/mail_list.h"
 #include "tests/support/temp_dir.h"
 #include "ui/f_main.h"
@@ -20,6 +21,7 @@ class MainWindowTest : public testing::Test {
     std::unique_ptr<TfMain> Open(const std::string& ini, const QStringList& args = {}) {
         WriteFile(dir_ / "kavrel.ini", ini);
         MailList.clear();
+        AccountChecks = {};
         return std::make_unique<TfMain>(args, nullptr, [this] {
             AppPath = dir_.path() + "/";
             IniPath = dir_ / "kavrel.ini";

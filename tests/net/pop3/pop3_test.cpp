@@ -165,6 +165,8 @@ TEST(Pop3, MessageCount) {
         {"+OK 5", std::nullopt, "'' is not a valid integer value"},
         {"+OK x 3", std::nullopt, "'x' is not a valid integer value"},
         {"+OK -4 4000", std::nullopt, "'-4' is not a valid integer value"},  // fewer than none
+        {"+OK $3 0", std::nullopt, "'$3' is not a valid integer value"},     // decimal only
+        {"+OK +3 0", std::nullopt, "'+3' is not a valid integer value"},
     };
     for (const auto& r : rows) {
         TSession s(LoggedIn({Expect("STAT"), SendLine(r.reply), Expect("QUIT"), Close()}));
@@ -184,7 +186,8 @@ TEST(Pop3, MessageSize) {
         const char* reply;
         int size;
     } const rows[] = {{"+OK 2 1234", 1234}, {"+OK 1234", 1234}, {"+OK 2 many", -1},
-                      {"+OK 2 -5", -1},     {"+OK 2 0", 0},     {"+OK", -1}};
+                      {"+OK 2 -5", -1},     {"+OK 2 0", 0},     {"+OK", -1},
+                      {"+OK 2 $400", -1},   {"+OK 2 0x10", -1}};
     for (const auto& r : rows) {
         TSession s(LoggedIn({Expect("LIST 2"), SendLine(r.reply), Expect("QUIT"), Close()}));
         s.pop.Connect(5000);
