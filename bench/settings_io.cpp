@@ -1,5 +1,6 @@
 // Times a full settings save (every key written with a durable atomic replace) and a full
-// load, in a temporary folder. Run: build/bench/bench_settings_io [rounds]
+// load, in a temporary folder, then a load of a hand-grown file just under the size that is
+// still read. Run: build/bench/bench_settings_io [rounds]
 #include <unistd.h>
 
 #include <chrono>
@@ -10,6 +11,7 @@
 
 #include "bench/timing.h"
 #include "config/u_globals.h"
+#include "tests/support/temp_dir.h"
 
 using kavrel::bench::MillisecondsOf;
 
@@ -30,6 +32,12 @@ int main(int argc, char** argv) {
     const double load = MillisecondsOf(rounds, LoadSettings);
     std::printf("SaveSettings: %.2f ms (%d keys, the file replaced durably once)\n", save, 24);
     std::printf("LoadSettings: %.3f ms\n", load);
+
+    std::string grown = "; " + std::string(1000, '-') + "\n";
+    while (grown.size() < 1000000) grown += grown.substr(0, 1003);
+    test::WriteFile(IniPath, grown + test::ReadFile(IniPath));
+    const double loadGrown = MillisecondsOf(rounds, [] { LoadSettings(); });
+    std::printf("LoadSettings of a 1 MB file: %.2f ms\n", loadGrown);
     std::filesystem::remove_all(dir);
     return 0;
 }

@@ -6,9 +6,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
 #include <vector>
 
 #include "base/unique_fd.h"
@@ -44,15 +43,34 @@ void SyncDirectory(const std::string& dir) {
 
 }  // namespace
 
-std::optional<std::string> ReadWholeFile(const std::string& path) {
+TFileContent ReadFileUpTo(const std::string& path, std::size_t maxSize) {
+    TFileContent out;
+    // Not even opened unless regular: opening a FIFO or a device can wait or have effects.
     struct stat st {};
-    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return std::nullopt;
-    std::ostringstream out;
-    out << in.rdbuf();
-    if (in.bad()) return std::nullopt;
-    return std::move(out).str();
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return out;
+    TUniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return out;
+    if (static_cast<std::uintmax_t>(st.st_size) > maxSize) {
+        out.TooLarge = true;
+        return out;
+    }
+    std::string text;
+    text.reserve(static_cast<std::size_t>(st.st_size));
+    char chunk[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd.get(), chunk, sizeof chunk);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return out;
+        if (n == 0) break;
+        // The file grew since fstat.
+        if (text.size() + static_cast<std::size_t>(n) > maxSize) {
+            out.TooLarge = true;
+            return out;
+        }
+        text.append(chunk, static_cast<std::size_t>(n));
+    }
+    out.Text = std::move(text);
+    return out;
 }
 
 bool EnsureDirectory(const std::string& dir) {

@@ -2,14 +2,20 @@
 
 #include <sys/types.h>
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
 
 namespace kavrel {
 
-// The whole content of a regular file; nothing when it cannot be read.
-std::optional<std::string> ReadWholeFile(const std::string& path);
+struct TFileContent {
+    std::optional<std::string> Text;  // nothing when missing, unreadable or too large
+    bool TooLarge = false;            // more than maxSize bytes: not read at all
+};
+
+// The whole content of a regular file of at most maxSize bytes; a larger one is not read.
+TFileContent ReadFileUpTo(const std::string& path, std::size_t maxSize);
 
 // Creates every missing folder on the way to (and including) dir, each with mode 0700.
 bool EnsureDirectory(const std::string& dir);

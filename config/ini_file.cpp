@@ -1,6 +1,8 @@
 #include "config/ini_file.h"
 
+#include <cstdio>
 #include <filesystem>
+#include <unordered_set>
 #include <vector>
 
 #include "base/strings.h"
@@ -116,9 +118,43 @@ std::optional<std::string> IniReadText(std::string_view content, std::string_vie
 
 std::optional<std::string> IniRead(const std::string& fileName, std::string_view section,
                                    std::string_view key) {
-    const auto content = ReadWholeFile(fileName);
-    if (!content) return std::nullopt;
-    return IniReadText(*content, section, key);
+    const TFileContent file = ReadFileUpTo(fileName, kMaxIniFileSize);
+    if (!file.Text) return std::nullopt;
+    return IniReadText(*file.Text, section, key);
+}
+
+TIniView::TIniView(std::string_view content) {
+    std::unordered_set<std::string> sections;
+    // The current section's part of a name in values_, while it is the first of its name.
+    std::optional<std::string> prefix;
+    for (bool first = true; !content.empty(); first = false) {
+        const auto lf = content.find('\n');
+        // A CR before the LF goes with the blanks that Classify trims.
+        const TParsed p = Classify(content.substr(0, lf), first);
+        content.remove_prefix(lf == std::string_view::npos ? content.size() : lf + 1);
+        if (p.kind == TKind::Section) {
+            std::string name = UpperCase(p.name);
+            prefix.reset();
+            if (sections.insert(name).second) prefix = std::move(name) + '\n';
+        } else if (p.kind == TKind::Key && prefix) {
+            values_.try_emplace(*prefix + UpperCase(p.name), Unquote(p.value));
+        }
+    }
+}
+
+TIniView TIniView::Load(const std::string& fileName) {
+    TFileContent file = ReadFileUpTo(fileName, kMaxIniFileSize);
+    TIniView view = file.Text ? TIniView(*file.Text) : TIniView();
+    view.tooLarge_ = file.TooLarge;
+    return view;
+}
+
+std::optional<std::string> TIniView::Read(std::string_view section, std::string_view key) const {
+    if (section.find('\n') != std::string_view::npos || key.find('\n') != std::string_view::npos)
+        return std::nullopt;
+    const auto it = values_.find(UpperCase(section) + '\n' + UpperCase(key));
+    if (it == values_.end()) return std::nullopt;
+    return it->second;
 }
 
 std::string IniWriteText(std::string_view content, std::string_view section, std::string_view key,
@@ -179,16 +215,26 @@ bool IniWriteValues(const std::string& fileName, std::string_view section,
 }
 
 TIniBatch::TIniBatch(std::string fileName) : fileName_(std::move(fileName)) {
-    content_ = ReadWholeFile(fileName_);
+    TFileContent file = ReadFileUpTo(fileName_, kMaxIniFileSize);
+    content_ = std::move(file.Text);
+    tooLarge_ = file.TooLarge;
     // A file that exists but cannot be read must not be replaced by one holding our keys only.
     std::error_code ec;
-    if (!content_ && !std::filesystem::exists(fileName_, ec)) content_ = std::string();
+    if (tooLarge_ || (!content_ && !std::filesystem::exists(fileName_, ec)))
+        content_ = std::string();
 }
 
 void TIniBatch::Write(std::string_view section, std::string_view key, std::string_view value) {
     if (content_) content_ = IniWriteText(*content_, section, key, value);
 }
 
-bool TIniBatch::Commit() { return content_ && ReplaceFileAtomically(fileName_, *content_, 0600); }
+bool TIniBatch::Commit() {
+    if (!content_) return false;
+    if (tooLarge_) {
+        if (std::rename(fileName_.c_str(), (fileName_ + ".too-large").c_str()) != 0) return false;
+        tooLarge_ = false;
+    }
+    return ReplaceFileAtomically(fileName_, *content_, 0600);
+}
 
 }  // namespace kavrel

@@ -1,8 +1,10 @@
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -14,11 +16,35 @@
 // at the end of the file. Each write replaces the file atomically.
 namespace kavrel {
 
-// The value text of key in section; nothing when the file, the section or the key is missing.
+// Larger files are never read: ours stay under 2 KB, and a file of many megabytes (grown by
+// something else, or planted) would only cost memory and time. A writer moves such a file
+// aside to its name + ".too-large" and starts a fresh one.
+inline constexpr std::size_t kMaxIniFileSize = 1 << 20;
+
+// The value text of key in section; nothing when the file, the section or the key is missing,
+// or the file is larger than kMaxIniFileSize.
 std::optional<std::string> IniRead(const std::string& fileName, std::string_view section,
                                    std::string_view key);
 std::optional<std::string> IniReadText(std::string_view content, std::string_view section,
                                        std::string_view key);
+
+// A whole file parsed once, for a reader of many keys; read by the rules of IniReadText.
+class TIniView {
+  public:
+    TIniView() = default;
+    explicit TIniView(std::string_view content);
+    // Empty when the file is missing, cannot be read or is larger than kMaxIniFileSize.
+    static TIniView Load(const std::string& fileName);
+
+    std::optional<std::string> Read(std::string_view section, std::string_view key) const;
+    // The file was there but not read, for its size.
+    bool TooLarge() const { return tooLarge_; }
+
+  private:
+    // Section and key upper-cased, joined by a line feed, which neither can hold.
+    std::unordered_map<std::string, std::string> values_;
+    bool tooLarge_ = false;
+};
 
 // Stores value under key, creating the file (mode 0600), the section and the key as needed.
 // Line breaks cannot be stored in an INI line, so CR and LF in any argument become blanks
@@ -36,12 +62,14 @@ class TIniBatch {
     explicit TIniBatch(std::string fileName);
 
     void Write(std::string_view section, std::string_view key, std::string_view value);
-    // False when the file could not be read or written; the old file is then left whole.
+    // False when the file could not be read or written; the old file is then left whole. A
+    // file too large to read is renamed first, so that none of it is lost.
     bool Commit();
 
   private:
     std::string fileName_;
     std::optional<std::string> content_;  // nothing when the file exists but cannot be read
+    bool tooLarge_ = false;               // moved aside at Commit, never read
 };
 
 // Several keys of one section written in their order with a single replacement of the file, so

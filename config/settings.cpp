@@ -16,10 +16,6 @@ constexpr const char* kGeneral = "general";
 std::string Key(const char* name, int n) { return name + IntToStr(n); }
 const char* YesNo(bool flag) { return flag ? "Y" : "N"; }
 
-bool ReadFlag(const char* section, const std::string& key, const char* def) {
-    return FlagOf(ReadSetting(IniPath, section, key, def));
-}
-
 }  // namespace
 
 bool FlagOf(const std::string& text) {
@@ -27,26 +23,37 @@ bool FlagOf(const std::string& text) {
     return !t.empty() && UpperCase(t.substr(0, 1)) == "Y";
 }
 
-void LoadSettings() {
+std::string LoadSettings() {
+    const TIniView ini = TIniView::Load(IniPath);
+    const auto read = [&](const char* section, const std::string& key, const char* def) {
+        return ReadSetting(ini, section, key, def);
+    };
+    const auto flag = [&](const char* section, const std::string& key, const char* def) {
+        return FlagOf(read(section, key, def));
+    };
     PW_SETTINGS_TYPE& s = Settings;
     for (int n = 1; n <= kAccountCount; ++n) {
-        s.Server[n] = ReadSetting(IniPath, kAccounts, Key("server", n), "");
-        s.Account[n] = ReadSetting(IniPath, kAccounts, Key("account", n), "");
-        s.Password[n] = ReadSetting(IniPath, kAccounts, Key("pw", n), "");
-        s.Active[n] = ReadFlag(kAccounts, Key("active", n), "N");
+        s.Server[n] = read(kAccounts, Key("server", n), "");
+        s.Account[n] = read(kAccounts, Key("account", n), "");
+        s.Password[n] = read(kAccounts, Key("pw", n), "");
+        s.Active[n] = flag(kAccounts, Key("active", n), "N");
     }
-    s.StartWithWindows = ReadFlag(kGeneral, "startwithwindows", "N");
-    s.VisiblePassword = ReadFlag(kGeneral, "visiblepassword", "N");
-    s.LaunchOnNewMail = ReadFlag(kGeneral, "launchonnewmail", "N");
-    s.ShowOnNewMail = ReadFlag(kGeneral, "showonnewmail", "N");
-    s.ConfirmDelete = ReadFlag(kGeneral, "confirmdelete", "Y");
+    s.StartWithWindows = flag(kGeneral, "startwithwindows", "N");
+    s.VisiblePassword = flag(kGeneral, "visiblepassword", "N");
+    s.LaunchOnNewMail = flag(kGeneral, "launchonnewmail", "N");
+    s.ShowOnNewMail = flag(kGeneral, "showonnewmail", "N");
+    s.ConfirmDelete = flag(kGeneral, "confirmdelete", "Y");
 
-    const auto interval = TryStrToInt(ReadSetting(IniPath, kGeneral, "checkinterval", "5"));
+    const auto interval = TryStrToInt(read(kGeneral, "checkinterval", "5"));
     s.CheckInterval = interval.value_or(5);
     if (s.CheckInterval < 1 || s.CheckInterval > 120) s.CheckInterval = 5;
 
-    s.MailProgram = ReadSetting(IniPath, kGeneral, "mailprogram", "");
-    s.NewMailWave = StripQuotes(ReadSetting(IniPath, kGeneral, "newmailwave", ""));
+    s.MailProgram = read(kGeneral, "mailprogram", "");
+    s.NewMailWave = StripQuotes(read(kGeneral, "newmailwave", ""));
+    static_assert(kMaxIniFileSize == 1 << 20, "the sentence below names the size");
+    if (ini.TooLarge())
+        return "The settings file " + IniPath + " is larger than 1 MB and was not read.";
+    return {};
 }
 
 void SaveSettings() {

@@ -37,9 +37,13 @@ struct PW_SETTINGS_TYPE {
 // A flag value is true when its first character after trimming is "Y" or "y".
 bool FlagOf(const std::string& text);
 
-// Fills Settings from IniPath; missing or odd values give the defaults. Never fails and never
-// creates the file.
-void LoadSettings();
+// Fills Settings from IniPath, read once; missing or odd values give the defaults. Never fails
+// and never creates the file. Returns "" when the file was read or is absent. A file larger
+// than 1 MiB is not read (Settings keeps the defaults) and the result is the sentence for the
+// log and the command line: "The settings file <IniPath> is larger than 1 MB and was not
+// read." The next save into the file (settings or a window's place) moves it aside to
+// "<IniPath>.too-large" and starts a fresh one.
+std::string LoadSettings();
 
 // Writes every field of Settings to IniPath, then makes the start-at-login entry follow
 // StartWithWindows. Raises EStartupEntryError when that entry cannot be written.

@@ -9,11 +9,11 @@ std::string AppPath;
 std::string IniPath;
 std::string ProgramFile;
 
-void InitGlobals() {
+std::string InitGlobals() {
     ProgramFile = ProgramFilePath();
     AppPath = DirectoryOf(ProgramFile);
     IniPath = ChooseIniPath(AppPath);
-    LoadSettings();
+    return LoadSettings();
 }
 
 std::string SettingsFolder() { return DirectoryOf(IniPath); }

@@ -13,8 +13,9 @@ extern std::string AppPath;      // folder of the program file, with a trailing 
 extern std::string IniPath;      // the settings file (see ChooseIniPath)
 extern std::string ProgramFile;  // full path of the program file, for the start-at-login entry
 
-// Sets the paths and loads Settings.
-void InitGlobals();
+// Sets the paths and loads Settings. Returns what LoadSettings returns: "" normally, or the
+// sentence that tells the user the settings file was too large to read.
+std::string InitGlobals();
 
 // The folder of IniPath with its trailing "/": files that belong beside the settings go here.
 std::string SettingsFolder();

@@ -25,13 +25,21 @@ std::string Truncate(std::string text, std::size_t max) {
     return text;
 }
 
+std::string SettingOf(const std::optional<std::string>& value, const std::string& def) {
+    if (!value || value->empty()) return def;
+    return Truncate(*value, kMaxSettingLength);
+}
+
 }  // namespace
 
 std::string ReadSetting(const std::string& fileName, const std::string& section,
                         const std::string& key, const std::string& def) {
-    const auto value = IniRead(fileName, section, key);
-    if (!value || value->empty()) return def;
-    return Truncate(*value, kMaxSettingLength);
+    return SettingOf(IniRead(fileName, section, key), def);
+}
+
+std::string ReadSetting(const TIniView& ini, const std::string& section, const std::string& key,
+                        const std::string& def) {
+    return SettingOf(ini.Read(section, key), def);
 }
 
 void WriteSetting(const std::string& fileName, const std::string& section, const std::string& key,

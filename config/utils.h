@@ -5,10 +5,15 @@
 // The small helpers the rest of the program shares.
 namespace kavrel {
 
+class TIniView;
+
 // A value of an INI file: at most 999 characters of it, and def when the file, the section
 // or the key is missing or the value is empty.
 std::string ReadSetting(const std::string& fileName, const std::string& section,
                         const std::string& key, const std::string& def);
+// The same from a file read once for many keys.
+std::string ReadSetting(const TIniView& ini, const std::string& section, const std::string& key,
+                        const std::string& def);
 
 // Stores one value; a failed write goes unreported, as every caller wants.
 void WriteSetting(const std::string& fileName, const std::string& section, const std::string& key,

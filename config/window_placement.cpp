@@ -5,7 +5,6 @@
 #include <utility>
 
 #include "base/integer.h"
-#include "config/durable_file.h"
 #include "config/ini_file.h"
 
 namespace kavrel {
@@ -92,11 +91,10 @@ bool WritePlacement(const std::string& fileName, const std::string& section,
 }
 
 TPlacementSection::TPlacementSection(const std::string& fileName, std::string section)
-    : content_(ReadWholeFile(fileName)), section_(std::move(section)) {}
+    : file_(TIniView::Load(fileName)), section_(std::move(section)) {}
 
 std::optional<std::string> TPlacementSection::Text(std::string_view key) const {
-    if (!content_) return std::nullopt;
-    auto value = IniReadText(*content_, section_, key);
+    auto value = file_.Read(section_, key);
     if (!value || value->empty()) return std::nullopt;
     if (value->size() > kMaxValueLength) value->resize(kMaxValueLength);
     return value;

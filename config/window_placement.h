@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "config/ini_file.h"
+
 // A window's place on the screen as kept in a section of the settings file: the record, the
 // key names and formats, and the rules that need no window to check.
 namespace kavrel {
@@ -49,7 +51,8 @@ std::string ScreenSuffix(int width, int height);
 bool WritePlacement(const std::string& fileName, const std::string& section,
                     const TPlacementRecord& record, const std::string& screenSuffix);
 
-// One section as it stood in the file when this was made.
+// One section as it stood in the file when this was made; the file is read once, and not at
+// all when it is too large (then every key is missing).
 class TPlacementSection {
   public:
     TPlacementSection(const std::string& fileName, std::string section);
@@ -62,7 +65,7 @@ class TPlacementSection {
     std::optional<std::string> ScreenText(std::string_view key, const std::string& suffix) const;
 
   private:
-    std::optional<std::string> content_;
+    TIniView file_;
     std::string section_;
 };
 

@@ -1,6 +1,7 @@
 #include "update/update_hosts.h"
 
 #include "base/strings.h"
+#include "config/ini_file.h"
 #include "config/utils.h"
 
 namespace kavrel {
@@ -17,8 +18,9 @@ const TUpdateHosts& UpdateHosts() { return Hosts(); }
 
 void LoadUpdateHosts(const std::string& iniPath) {
     const TUpdateHosts defaults;
-    Hosts().UpdateHost = Trim(ReadSetting(iniPath, "general", "updatehost", defaults.UpdateHost));
-    Hosts().WebHost = Trim(ReadSetting(iniPath, "general", "webhost", defaults.WebHost));
+    const TIniView ini = TIniView::Load(iniPath);
+    Hosts().UpdateHost = Trim(ReadSetting(ini, "general", "updatehost", defaults.UpdateHost));
+    Hosts().WebHost = Trim(ReadSetting(ini, "general", "webhost", defaults.WebHost));
 }
 
 std::string WebAddress() { return "https://" + Hosts().WebHost + "/"; }

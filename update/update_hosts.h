@@ -20,8 +20,8 @@ struct TUpdateHosts {
 // The hosts of this run.
 const TUpdateHosts& UpdateHosts();
 
-// Reads the two keys once at start-up; a missing or empty key keeps the compiled-in host.
-// Nothing is ever written back.
+// Reads the two keys once at start-up, from one reading of the file; a missing or empty key,
+// or a file too large to read, keeps the compiled-in host. Nothing is ever written back.
 void LoadUpdateHosts(const std::string& iniPath);
 
 // The maker's web address, as the user is sent to it: "https://" + web host + "/".

@@ -53,46 +53,76 @@ bool DomainMatches(std::string_view domain, std::string_view host) {
 }  // namespace
 
 TNetscapeCookie* TCookieList::Find(std::string_view name) const {
-    for (const auto& c : cookies_) {
-        if (SameText(c->CookieName, name)) return c.get();
+    // A list never holds more than kMaxCookiesPerDomain: a scan is cheap.
+    for (const TStored& s : cookies_) {
+        if (SameText(s.Cookie->CookieName, name)) return s.Cookie.get();
     }
     return nullptr;
-}
-
-void TCookieList::Store(std::unique_ptr<TNetscapeCookie> cookie) {
-    for (auto& c : cookies_) {
-        if (SameText(c->CookieName, cookie->CookieName)) {
-            c = std::move(cookie);
-            return;
-        }
-    }
-    cookies_.push_back(std::move(cookie));
-}
-
-void TCookieList::RemoveIf(const std::function<bool(const TNetscapeCookie&)>& expired) {
-    std::erase_if(cookies_, [&](const auto& c) { return expired(*c); });
 }
 
 TCookieList* TCookies::Find(std::string_view domain) {
-    for (auto& [name, list] : domains_) {
-        if (SameText(name, domain)) return &list;
-    }
-    return nullptr;
+    const auto it = byName_.find(UpperCase(domain));
+    return it == byName_.end() ? nullptr : &it->second->List;
 }
 
 const TCookieList* TCookies::Find(std::string_view domain) const {
     return const_cast<TCookies*>(this)->Find(domain);
 }
 
-TCookieList& TCookies::FindOrAdd(const std::string& domain) {
-    if (TCookieList* list = Find(domain)) return *list;
-    return domains_.emplace_back(domain, TCookieList{}).second;
+void TCookies::Store(std::unique_ptr<TNetscapeCookie> cookie) {
+    auto [named, added] = byName_.try_emplace(UpperCase(cookie->Domain));
+    if (added) named->second = domains_.insert(domains_.end(), {cookie->Domain, {}});
+    const TDomainIt domain = named->second;
+    std::vector<TCookieList::TStored>& list = domain->List.cookies_;
+    const std::uint64_t setOrder = nextSetOrder_++;
+
+    const auto same = std::find_if(list.begin(), list.end(), [&](const auto& s) {
+        return SameText(s.Cookie->CookieName, cookie->CookieName);
+    });
+    if (same != list.end()) {
+        bySetOrder_.erase(same->SetOrder);
+        *same = {std::move(cookie), setOrder};
+    } else {
+        list.push_back({std::move(cookie), setOrder});
+        ++count_;
+    }
+    bySetOrder_.emplace(setOrder, domain);
+
+    if (list.size() > kMaxCookiesPerDomain) {
+        const auto oldest =
+            std::min_element(list.begin(), list.end(),
+                             [](const auto& a, const auto& b) { return a.SetOrder < b.SetOrder; });
+        Evict(domain, oldest->SetOrder);
+    }
+    // The cookie just set is the newest of all, so this never takes it or empties its domain.
+    if (count_ > kMaxCookies) Evict(bySetOrder_.begin()->second, bySetOrder_.begin()->first);
 }
 
-std::size_t TCookies::CookieCount() const {
-    std::size_t count = 0;
-    for (const auto& entry : domains_) count += entry.second.Count();
-    return count;
+void TCookies::Evict(TDomainIt domain, std::uint64_t setOrder) {
+    std::erase_if(domain->List.cookies_, [&](const auto& s) { return s.SetOrder == setOrder; });
+    bySetOrder_.erase(setOrder);
+    --count_;
+    DropIfEmpty(domain);
+}
+
+void TCookies::DropIfEmpty(TDomainIt domain) {
+    if (domain->List.Count() != 0) return;
+    byName_.erase(UpperCase(domain->Name));
+    domains_.erase(domain);
+}
+
+void TCookies::RemoveIf(const std::function<bool(const TNetscapeCookie&)>& expired) {
+    for (auto domain = domains_.begin(); domain != domains_.end();) {
+        const auto next = std::next(domain);
+        std::erase_if(domain->List.cookies_, [&](const TCookieList::TStored& s) {
+            if (!expired(*s.Cookie)) return false;
+            bySetOrder_.erase(s.SetOrder);
+            --count_;
+            return true;
+        });
+        DropIfEmpty(domain);
+        domain = next;
+    }
 }
 
 bool DomainAllowed(const TNetscapeCookie& ACookie, std::string_view AHost) {
@@ -113,27 +143,24 @@ void TCookieManager::TakeCookie(std::string_view AText, const std::string& AHost
     if (!DomainAllowed(*cookie, AHost)) return;
     if (OnNewCookie && !OnNewCookie(*this, *cookie)) return;
     const std::unique_lock guard(lock_);
-    cookies_.FindOrAdd(cookie->Domain).Store(std::move(cookie));
+    cookies_.Store(std::move(cookie));
 }
 
 void TCookieManager::DropExpired() {
     const TDateTime now = Now();
     const std::unique_lock guard(lock_);
-    for (std::size_t i = 0; i < cookies_.DomainCount(); ++i) {
-        cookies_.List(i).RemoveIf([now](const TNetscapeCookie& c) {
-            // "max-age=0" is written as the second it came in: gone at once.
-            return !c.Expires.empty() && MailDateToLocal(c.Expires) <= now;
-        });
-    }
+    cookies_.RemoveIf([now](const TNetscapeCookie& c) {
+        // "max-age=0" is written as the second it came in: gone at once.
+        return !c.Expires.empty() && MailDateToLocal(c.Expires) <= now;
+    });
 }
 
 std::string TCookieManager::CookieTextFor(const TURI& ATarget, bool ASecure) {
     DropExpired();
     std::vector<const TNetscapeCookie*> kept;
     const std::shared_lock guard(lock_);
-    for (std::size_t i = 0; i < cookies_.DomainCount(); ++i) {
-        if (!DomainMatches(cookies_.Domain(i), ATarget.Host)) continue;
-        const TCookieList& list = cookies_.List(i);
+    cookies_.ForEachDomain([&](const std::string& domain, const TCookieList& list) {
+        if (!DomainMatches(domain, ATarget.Host)) return;
         for (std::size_t j = list.Count(); j-- > 0;) {
             const TNetscapeCookie& c = list[j];
             if (c.Path.empty() || !ATarget.Path.starts_with(c.Path)) continue;
@@ -141,7 +168,7 @@ std::string TCookieManager::CookieTextFor(const TURI& ATarget, bool ASecure) {
             if (c.Value.empty()) continue;
             kept.push_back(&c);
         }
-    }
+    });
     // The most specific path first; equal paths keep the order they were found in.
     std::stable_sort(kept.begin(), kept.end(), [](const auto* a, const auto* b) {
         return UpperCase(a->Path) > UpperCase(b->Path);

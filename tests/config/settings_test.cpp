@@ -1,12 +1,17 @@
 #include "config/settings.h"
 
 #include <gtest/gtest.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
+#include <functional>
 
+#include "base/unique_fd.h"
 #include "config/autostart.h"
 #include "config/u_globals.h"
+#include "config/window_placement.h"
 #include "tests/support/raises.h"
 #include "tests/support/temp_dir.h"
 
@@ -17,6 +22,25 @@ using test::ReadFile;
 using test::TScopedEnv;
 using test::TTempDir;
 using test::WriteFile;
+
+// How often path is opened while step runs, as the kernel tells it. Closes are watched too:
+// the kernel merges repeated events that have not been read yet.
+int OpensOf(const std::string& path, const std::function<void()>& step) {
+    const TUniqueFd fd(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC));
+    if (!fd.valid() || ::inotify_add_watch(fd.get(), path.c_str(), IN_OPEN | IN_CLOSE) < 0)
+        return -1;
+    step();
+    int opens = 0;
+    alignas(inotify_event) char events[4096];
+    for (ssize_t n; (n = ::read(fd.get(), events, sizeof events)) > 0;) {
+        for (ssize_t at = 0; at < n;) {
+            const auto* e = reinterpret_cast<const inotify_event*>(events + at);
+            opens += (e->mask & IN_OPEN) != 0;
+            at += static_cast<ssize_t>(sizeof(inotify_event) + e->len);
+        }
+    }
+    return opens;
+}
 
 class SettingsTest : public testing::Test {
   protected:
@@ -151,6 +175,47 @@ TEST_F(SettingsTest, HandEditedFileWithOddCaseAndComments) {
     EXPECT_TRUE(Settings.Active[2]);
     EXPECT_EQ(Settings.CheckInterval, 15);
     EXPECT_TRUE(Settings.ConfirmDelete);
+}
+
+TEST_F(SettingsTest, EveryKeyComesFromOneOpeningOfTheFile) {
+    WriteFile(IniPath, "[accounts]\nserver1=pop.example.org\n");
+    EXPECT_EQ(OpensOf(IniPath, [] { LoadSettings(); }), 1);
+    EXPECT_EQ(Settings.Server[1], "pop.example.org");
+}
+
+TEST_F(SettingsTest, FileOverOneMebibyteIsNotReadAndASaveMovesItAside) {
+    const std::string head = "[accounts]\nserver1=big.example\n[TfMain]\nNormPos=1,2,3,4\n";
+    const std::string refused =
+        "The settings file " + IniPath + " is larger than 1 MB and was not read.";
+    struct {
+        const char* name;
+        std::size_t size;
+        bool read;
+    } const rows[] = {
+        {"2 MiB", 2u << 20, false},
+        {"one byte over", (1u << 20) + 1, false},
+        {"exactly 1 MiB", 1u << 20, true},
+    };
+    for (const auto& r : rows) {
+        WriteFile(IniPath, head + std::string(r.size - head.size() - 1, ';') + "\n");
+        Settings.Server[1] = "old";
+        EXPECT_EQ(LoadSettings(), r.read ? "" : refused) << r.name;
+        EXPECT_EQ(Settings.Server[1], r.read ? "big.example" : "") << r.name;
+        EXPECT_EQ(TPlacementSection(IniPath, "TfMain").Text("NormPos").has_value(), r.read)
+            << r.name;
+
+        SaveSettings();
+        const std::string aside = IniPath + ".too-large";
+        EXPECT_EQ(std::filesystem::exists(aside) ? std::filesystem::file_size(aside) : 0,
+                  r.read ? 0 : r.size)
+            << r.name;
+        // A fresh file holds our keys only; a file that was read keeps its comment.
+        EXPECT_EQ(std::filesystem::file_size(IniPath) > r.size, r.read) << r.name;
+        if (!r.read) {
+            EXPECT_EQ(LoadSettings(), "") << r.name << ": the fresh file";
+        }
+        std::filesystem::remove(aside);
+    }
 }
 
 TEST_F(SettingsTest, FileCreatedFromNothingHasTheKeysInOrder) {

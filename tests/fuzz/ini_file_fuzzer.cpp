@@ -63,7 +63,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string_view value = input.Line();
     const std::string_view file = input.Rest();
 
-    IniReadText(file, section, key);
+    // The view parsed once reads every key as the reader of one key does.
+    const TIniView view(file);
+    FUZZ_CHECK(view.Read(section, key) == IniReadText(file, section, key));
+    for (const auto& [s, k] : KeysOf(file)) FUZZ_CHECK(view.Read(s, k) == IniReadText(file, s, k));
     const std::string written = IniWriteText(file, section, key, value);
     if (!PlainSection(section) || !PlainKey(key)) return 0;
 

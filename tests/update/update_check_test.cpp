@@ -87,6 +87,11 @@ TEST(UpdateCheck, HostsFromTheSettingsFile) {
     LoadUpdateHosts(dir / "missing.ini");
     EXPECT_EQ(WebAddress(), "https://kavrel.example.org/");
     EXPECT_EQ(test::ReadFile(dir / "kavrel.ini"), "[General]\nWebHost=www.example.net\n");
+    // A file too large to be a settings file is not read at all.
+    test::WriteFile(dir / "big.ini",
+                    "[general]\nwebhost=big.example\n" + std::string(2 << 20, ';'));
+    LoadUpdateHosts(dir / "big.ini");
+    EXPECT_EQ(WebAddress(), "https://kavrel.example.org/");
 }
 
 // The installer files are made in the current folder, so each case runs in a folder of its own.

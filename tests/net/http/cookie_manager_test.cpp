@@ -161,6 +161,86 @@ TEST(CookieManager, DomainsKeepTheirFirstOrder) {
     EXPECT_EQ(store.Cookies().List(0).Count(), 2u);
 }
 
+TEST(CookieManager, CapsEvictTheLeastRecentlySet) {
+    constexpr int kPer = TCookies::kMaxCookiesPerDomain;
+    constexpr int kHosts = TCookies::kMaxCookies / kPer;
+    // Names c<from> to c<to>, set in that order by host h<host>.
+    struct TSet {
+        int host, from, to;
+    };
+    struct {
+        const char* name;
+        bool fillAll;  // first, every one of kHosts hosts sets kPer names
+        std::vector<TSet> sets;
+        std::size_t stored, domains;
+        TSet gone, kept;
+    } const rows[] = {
+        {"one past the domain's cap: its first goes",
+         false,
+         {{0, 0, kPer}},
+         kPer,
+         1,
+         {0, 0, 0},
+         {0, 1, kPer}},
+        {"a name set again is recent: the next oldest goes",
+         false,
+         {{0, 0, kPer - 1}, {0, 0, 0}, {0, kPer, kPer}},
+         kPer,
+         1,
+         {0, 1, 1},
+         {0, 0, 0}},
+        {"one past the total: the oldest of all goes",
+         true,
+         {{kHosts, 0, 0}},
+         TCookies::kMaxCookies,
+         kHosts + 1,
+         {0, 0, 0},
+         {0, 1, kPer - 1}},
+        {"a domain emptied by the total leaves the order",
+         true,
+         {{kHosts, 0, kPer - 1}},
+         TCookies::kMaxCookies,
+         kHosts,
+         {0, 0, kPer - 1},
+         {kHosts, 0, kPer - 1}},
+    };
+    const auto host = [](int h) { return "h" + std::to_string(h) + ".example"; };
+    for (const auto& r : rows) {
+        TCookieManager store;
+        const auto take = [&](const TSet& s) {
+            for (int i = s.from; i <= s.to; ++i) {
+                store.TakeCookie("c" + std::to_string(i) + "=v; path=/", host(s.host),
+                                 TCookieKind::SetCookie);
+            }
+        };
+        const auto held = [&](const TSet& s) {
+            const TCookieList* list = store.Cookies().Find(host(s.host));
+            int found = 0;
+            for (int i = s.from; i <= s.to; ++i)
+                found += list && list->Find("c" + std::to_string(i));
+            return found;
+        };
+        for (int h = 0; r.fillAll && h < kHosts; ++h) take({h, 0, kPer - 1});
+        for (const TSet& s : r.sets) take(s);
+        EXPECT_EQ(store.CookieCount(), r.stored) << r.name;
+        EXPECT_EQ(store.Cookies().DomainCount(), r.domains) << r.name;
+        EXPECT_EQ(held(r.gone), 0) << r.name;
+        EXPECT_EQ(held(r.kept), r.kept.to - r.kept.from + 1) << r.name;
+    }
+}
+
+// 200000 values once froze the window for minutes: the store was quadratic.
+TEST(CookieManager, FloodOfSetCookieValuesKeepsTheNewest) {
+    TCookieManager store;
+    constexpr int kFlood = 200000;
+    for (int i = 0; i < kFlood; ++i) {
+        store.TakeCookie("c" + std::to_string(i) + "=v; path=/", "a.b.c", TCookieKind::SetCookie);
+    }
+    EXPECT_EQ(store.CookieCount(), TCookies::kMaxCookiesPerDomain);
+    const std::string text = store.CookieTextFor(Target("a.b.c", "/"), false);
+    EXPECT_EQ(text.substr(0, text.find(';')), "c" + std::to_string(kFlood - 1) + "=v");
+}
+
 TEST(CookieManager, ParseCookie) {
     TCookieRFC2109 c;
     c.ParseCookie(
