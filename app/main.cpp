@@ -26,6 +26,7 @@ int RunWindow(int argc, char** argv) {
     kavrel::TfMain fMain(QApplication::arguments().mid(1));
     QObject::connect(&instance, &kavrel::TSingleInstance::ShowRequested, &fMain,
                      [&fMain] { fMain.txtTray->ShowMainWindow(); });
+    fMain.OnEnding = [&instance] { instance.Release(); };
     fMain.ShowAtStart();
     return QApplication::exec();
 }
@@ -41,7 +42,9 @@ int main(int argc, char** argv) {
         case kavrel::TRunMode::Check:
             // No display, no single-instance lock: this runs over SSH, in a console and
             // beside a running window.
-            kavrel::InitGlobals();
+            if (const std::string problem = kavrel::InitGlobals(); !problem.empty()) {
+                std::cerr << "kavrel: " << problem << "\n";
+            }
             return kavrel::RunCommandLineCheck(line.Check, std::cout);
         case kavrel::TRunMode::Help:
             std::cout << kavrel::kUsage;

@@ -82,7 +82,9 @@ TSingleInstance::TSingleInstance(const QString& runtime_folder, TWaits waits, QO
     lock_.setStaleLockTime(0);
 }
 
-TSingleInstance::~TSingleInstance() {
+TSingleInstance::~TSingleInstance() { Release(); }
+
+void TSingleInstance::Release() {
     // Close before unlocking, so that a start in between finds no server and takes the lock.
     if (server_ != nullptr) server_->close();
     if (lock_.isLocked()) lock_.unlock();

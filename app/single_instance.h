@@ -32,6 +32,10 @@ class TSingleInstance : public QObject {
     // False: another copy runs and has been asked to show itself; the caller ends with 0.
     bool Acquire();
 
+    // Stops answering later starts and gives up the lock: a copy that is ending lets the next
+    // start become the first copy instead of raising a window that is about to go.
+    void Release();
+
     // The socket's path; the lock file is this path + ".lock".
     const QString& ServerPath() const { return server_path_; }
 

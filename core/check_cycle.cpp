@@ -251,7 +251,7 @@ TCheckResult CheckMail(TPOP3& pop, bool& busy, TMailWatchView& view) {
     TMailLookup lookup(MailList);
     AccountChecks = {};
 
-    for (int slot = 1; slot <= kAccountCount; ++slot) {
+    for (int slot = 1; slot <= kAccountCount && !view.Ending(); ++slot) {
         if (!SlotEnabled(slot)) continue;
         ++result.Accounts;
         if (CheckAccount(slot, pop, view, lookup, newMail) == TAccountOutcome::NotReached) {
@@ -265,7 +265,7 @@ TCheckResult CheckMail(TPOP3& pop, bool& busy, TMailWatchView& view) {
     view.BuildMessagePage();
     view.ProcessEvents();
 
-    ReactToNewMail(newMail, view);
+    if (!view.Ending()) ReactToNewMail(newMail, view);
     result.NewMail = newMail;
     return result;
 }

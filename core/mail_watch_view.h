@@ -42,6 +42,10 @@ class TMailWatchView {
 
     // The Yes/No question before a deletion; true for Yes.
     virtual bool AskYesNo(const std::string& caption, const std::string& text) = 0;
+
+    // The program is ending: a check goes no further than the account it is at, and reacts to
+    // no new mail.
+    virtual bool Ending() const { return false; }
 };
 
 }  // namespace kavrel

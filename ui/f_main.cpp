@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCloseEvent>
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QHideEvent>
@@ -22,6 +23,7 @@
 #include <climits>
 #include <exception>
 #include <filesystem>
+#include <stdexcept>
 
 #include "base/date_time.h"
 #include "base/integer.h"
@@ -46,6 +48,13 @@
 
 namespace kavrel {
 namespace {
+
+// Raised from a network wait once the program is ending; whatever catches it, the operation
+// is over.
+class EProgramEnding : public std::runtime_error {
+  public:
+    EProgramEnding() : std::runtime_error("Abandoned: the program is ending.") {}
+};
 
 // The command images, by the index each action gives: the desktop's icon theme first, the
 // style's own pictures where the theme has none.
@@ -99,7 +108,7 @@ std::vector<std::string> ToStrings(const QStringList& list) {
 }  // namespace
 
 TfMain::TfMain(const QStringList& arguments, QWidget* parent,
-               const std::function<void()>& initGlobals)
+               const std::function<std::string()>& initGlobals)
     : QMainWindow(parent) {
     CreateActions();
     CreateWidgets();
@@ -129,6 +138,7 @@ void TfMain::CreateActions() {
     };
     actExit =
         make("E&xit", "Exit this application", 0, QKeySequence(Qt::CTRL | Qt::Key_Q), nullptr);
+    connect(actExit, &QAction::triggered, this, &TfMain::BeginEnding);
     connect(actExit, &QAction::triggered, qApp, &QCoreApplication::quit, Qt::QueuedConnection);
     actHide = make("&Hide to Tray", "Hide to system tray", 1, QKeySequence(Qt::CTRL | Qt::Key_H),
                    nullptr);
@@ -214,15 +224,20 @@ void TfMain::CreateWidgets() {
     connect(actHide, &QAction::triggered, this, [this] { txtTray->HideMainWindow(); });
     connect(actShow, &QAction::triggered, this, [this] { txtTray->ShowMainWindow(); });
 
-    // The network calls block; their progress and status events keep the window alive.
+    // The network calls block; their progress and status events keep the window alive, and
+    // their waits do through a slow server, a name lookup or a connect. Once the program is
+    // ending a wait gives up, so that Exit never waits for the network.
+    const TNotifyEvent answer = [this](TNetComponent&) {
+        QCoreApplication::processEvents();
+        if (ending_) throw EProgramEnding();
+    };
     pop1.OnStatus = [](TNetComponent&, TNetStatus, const std::string&) {
         QCoreApplication::processEvents();
     };
     pop1.OnWork = [](TNetComponent&, TWorkMode, std::int32_t) {
         QCoreApplication::processEvents();
     };
-    // A server that is slow to answer must not freeze the window until the read time-out.
-    pop1.OnWaiting = [](TNetComponent&) { QCoreApplication::processEvents(); };
+    pop1.OnWaiting = answer;
     pop1.ReadTimeout = kMailReadTimeout;
 
     fp = new TPlacementStore(this, TPlacementStore::fpPosition);
@@ -237,7 +252,7 @@ void TfMain::CreateWidgets() {
         http1Work(sender, mode, count);
     };
     // Nor must a slow update server; Busy keeps the other network commands away meanwhile.
-    http1.OnWaiting = [](TNetComponent&) { QCoreApplication::processEvents(); };
+    http1.OnWaiting = answer;
     InstallerStarter = [](const std::string& path) { kavrel::OpenWithShell(path); };
     ProgramCloser = [this] {
         close();
@@ -283,13 +298,15 @@ void TfMain::CreateMenus() {
     txtTray->SetPopupMenu(PopupMenu1);
 }
 
-void TfMain::FormCreate(const QStringList& arguments, const std::function<void()>& initGlobals) {
+void TfMain::FormCreate(const QStringList& arguments,
+                        const std::function<std::string()>& initGlobals) {
     setWindowTitle(QString::fromUtf8(kProgramTitle));
-    initGlobals();
+    const std::string settingsProblem = initGlobals();
     fp->IniFileName = IniPath;
     fp->Active = true;
     LoadUpdateHosts(IniPath);
     SetLog("Started " + FormatDateTime("m/d/yyyy h:nna/p", Now()));
+    if (!settingsProblem.empty()) AppendLog("\r\n" + settingsProblem);
     txtTray->SetText(QStringLiteral("n/a"));
     SetLabelText(labLastChecked, QStringLiteral("Last Checked: n/a"), 289);
     SetLabelText(labMessages, QStringLiteral("Messages waiting: n/a"), 145);
@@ -374,7 +391,7 @@ void TfMain::SetProgressVisible(bool visible) {
 }
 
 void TfMain::ShowInformation(const std::string& caption, const std::string& text) {
-    ShowMessage(this, ToQString(caption), ToQString(text));
+    if (!ending_) ShowMessage(this, ToQString(caption), ToQString(text));
 }
 
 void TfMain::StartInstaller(const std::string& path) { InstallerStarter(path); }
@@ -435,12 +452,30 @@ void TfMain::SetLastChecked(const std::string& caption) {
 }
 
 void TfMain::ProcessEvents() { QCoreApplication::processEvents(); }
-void TfMain::OpenWithShell(const std::string& target) { kavrel::OpenWithShell(target); }
-void TfMain::PlayNewMailSound(const std::string& path) { kavrel::PlayNewMailSound(mpSound, path); }
-void TfMain::ShowMainWindow() { txtTray->ShowMainWindow(); }
+void TfMain::OpenWithShell(const std::string& target) {
+    if (!ending_) kavrel::OpenWithShell(target);
+}
+void TfMain::PlayNewMailSound(const std::string& path) {
+    if (!ending_) kavrel::PlayNewMailSound(mpSound, path);
+}
+void TfMain::ShowMainWindow() {
+    if (!ending_) txtTray->ShowMainWindow();
+}
 
 bool TfMain::AskYesNo(const std::string& caption, const std::string& text) {
-    return kavrel::AskYesNo(this, ToQString(caption), ToQString(text));
+    return !ending_ && kavrel::AskYesNo(this, ToQString(caption), ToQString(text));
+}
+
+void TfMain::BeginEnding() {
+    if (ending_) return;
+    ending_ = true;
+    Timer1->stop();
+    if (OnEnding) OnEnding();
+}
+
+void TfMain::closeEvent(QCloseEvent* event) {
+    BeginEnding();
+    QMainWindow::closeEvent(event);
 }
 
 void TfMain::SetLog(const std::string& text) {

@@ -38,9 +38,10 @@ class TfMain : public QMainWindow, public TSummaryView, public TMailWatchView, p
 
   public:
     // arguments: the command line without the program name. initGlobals sets the paths and
-    // loads the settings; tests hand in one that uses a folder of their own.
+    // loads the settings, giving what the log should say about them ("" when nothing); tests
+    // hand in one that uses a folder of their own.
     explicit TfMain(const QStringList& arguments, QWidget* parent = nullptr,
-                    const std::function<void()>& initGlobals = InitGlobals);
+                    const std::function<std::string()>& initGlobals = InitGlobals);
     ~TfMain() override;
 
     bool Busy = false;
@@ -89,6 +90,14 @@ class TfMain : public QMainWindow, public TSummaryView, public TMailWatchView, p
     void PlayNewMailSound(const std::string& path) override;
     void ShowMainWindow() override;
     bool AskYesNo(const std::string& caption, const std::string& text) override;
+    bool Ending() const override { return ending_; }
+
+    // Exit, or the window closed: from here on network operations under way are abandoned at
+    // their next wait, the timer stops, and nothing asks, shows, plays or starts any more.
+    void BeginEnding();
+    // Called once when the program begins to end, before the window goes: a later start must
+    // not find this copy.
+    std::function<void()> OnEnding;
 
     QWidget* Panel1;
     QLabel* labCheckInterval;
@@ -130,6 +139,7 @@ class TfMain : public QMainWindow, public TSummaryView, public TMailWatchView, p
     std::function<void()> ProgramCloser;
 
   protected:
+    void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
 
@@ -137,12 +147,13 @@ class TfMain : public QMainWindow, public TSummaryView, public TMailWatchView, p
     void CreateActions();
     void CreateMenus();
     void CreateWidgets();
-    void FormCreate(const QStringList& arguments, const std::function<void()>& initGlobals);
+    void FormCreate(const QStringList& arguments, const std::function<std::string()>& initGlobals);
     void FormHide();
     // Runs a command; an error that escapes it is shown in an error box and the program goes on.
     void Guarded(void (TfMain::*command)());
 
     bool startInTray_ = false;
+    bool ending_ = false;
     std::string log_;
 };
 

@@ -20,6 +20,18 @@ namespace kavrel {
 namespace {
 
 constexpr int kConnectTimeout = 10000;
+// A version file is a few hundred bytes: more is no version file, and must not fill memory.
+constexpr std::size_t kMaxVersionFile = 64 * 1024;
+
+class TVersionFileStream : public TMemoryStream {
+  public:
+    void Write(const char* bytes, std::size_t count) override {
+        if (Data.size() + count > kMaxVersionFile) {
+            throw EUpdateError("The version information is larger than 64 KB.");
+        }
+        TMemoryStream::Write(bytes, count);
+    }
+};
 constexpr char kVersionFileName[] = "kavrel.version";
 constexpr char kSection[] = "information";
 
@@ -70,7 +82,9 @@ std::string Information(const std::string& versionFile, const char* key, const s
 bool FetchVersionFile(THTTPClient& http1, const std::string& versionFile, std::string& version) {
     SetHTTPTarget(http1, UpdateHosts().UpdateHost);
     http1.Connect(kConnectTimeout);
-    const std::string text = http1.Get("/files/kavrel.version");
+    TVersionFileStream received;
+    http1.Get("/files/kavrel.version", received);
+    const std::string& text = received.Data;
     if (IsFileOrLink(versionFile)) {
         std::error_code ec;
         std::filesystem::remove(versionFile, ec);

@@ -193,8 +193,10 @@ void THTTPClient::WriteRequest() {
 }
 
 void THTTPClient::ReadResponseHead() {
+    const TReplyScope reply(*this);
     Response.StatusLine = ReadLine();
     Response.HeaderLines.Clear();
+    std::size_t bytes = 0;
     for (;;) {
         std::string line;
         try {
@@ -205,6 +207,11 @@ void THTTPClient::ReadResponseHead() {
             break;
         }
         if (line.empty()) break;
+        bytes += line.size();
+        if (Response.HeaderLines.Count() >= MaxHeadLines || bytes > MaxHeadBytes) {
+            CloseSocket();
+            throw EReplyTooLarge(bytes > MaxHeadBytes ? 0 : MaxHeadLines, MaxHeadBytes);
+        }
         Response.HeaderLines.Add(std::move(line));
     }
     hasResponse_ = true;
@@ -262,6 +269,8 @@ void THTTPClient::FailWithStatus() {
 }
 
 void THTTPClient::ReadBody(TStream& AContent) {
+    // A body may take long while it moves; one that trickles is given up.
+    const TTransferScope transfer(*this);
     if (Response.ContentLength >= 1) {
         // A close before the announced end raises: a cut download is not a shorter one.
         ReadToStream(AContent, Response.ContentLength, false);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -46,6 +47,9 @@ class THTTPClient : public TTCPClient {
     std::int32_t RedirectMaximum = 15;
     // Of the connects the client makes by itself; 0 waits as long as the platform does.
     std::int32_t ConnectTimeout = 0;
+    // What a server can make a response head hold; browsers draw the line about here.
+    std::size_t MaxHeadLines = 1000;
+    std::size_t MaxHeadBytes = std::size_t{256} << 10;
     TRedirectEvent OnRedirect;
 
     THTTPRequest Request;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 #include "net/mail/mail_message.h"
@@ -11,8 +12,12 @@ namespace kavrel {
 class TMessageClient : public TTCPClient {
   public:
     // Reads lines up to the terminator (the line "." when it is empty) into the message's
-    // HeaderLines, unchanged and in arrival order, then fills the message from them.
+    // HeaderLines, unchanged and in arrival order, then fills the message from them. Lines
+    // past MaxHeaderBytes are read and dropped: the message is still read to its end.
     void ReadHeaderLines(TMailMessage& AMsg, const std::string& ADelim);
+
+    // A real header is a few kilobytes; this keeps a hostile one from filling memory.
+    std::size_t MaxHeaderBytes = std::size_t{1} << 20;
 };
 
 }  // namespace kavrel

@@ -20,7 +20,10 @@ std::string FirstTextLine(const TRFCReply& reply) {
 
 }  // namespace
 
-TPOP3::TPOP3() { Port = 110; }
+TPOP3::TPOP3() {
+    Port = 110;
+    MultiLineReplies = false;
+}
 
 std::int32_t TPOP3::AwaitReply(const std::vector<std::int32_t>& AAllowed) {
     ReadReply();
@@ -43,6 +46,7 @@ bool TPOP3::HasCapability(const std::string& AName) const {
 
 void TPOP3::ReadCapabilities() {
     Capabilities.clear();
+    const TReplyScope reply(*this);
     if (SendCommand("CAPA") != kOk) return;
     std::vector<std::string> lines;
     ReadLinesUntil(lines, ".", true);
@@ -116,6 +120,7 @@ std::int32_t TPOP3::GetMessageCount() {
 
 bool TPOP3::ListUids(std::vector<std::string>& AList, std::int32_t AMsgNum) {
     if (AMsgNum < 0) {
+        const TReplyScope reply(*this);
         if (SendCommand("UIDL") != kOk) return false;
         ReadLinesUntil(AList, ".", true);
         return true;
@@ -126,6 +131,7 @@ bool TPOP3::ListUids(std::vector<std::string>& AList, std::int32_t AMsgNum) {
 }
 
 bool TPOP3::FetchHeader(std::int32_t AMsgNum, TMailMessage& AMsg) {
+    const TReplyScope reply(*this);
     SendCommand("TOP " + IntToStr(AMsgNum) + " 0", kOk);
     ReadHeaderLines(AMsg, ".");
     return true;

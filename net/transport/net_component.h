@@ -50,6 +50,11 @@ class TNetComponent {
     TWorkBeginEvent OnWorkBegin;
     TWorkEvent OnWork;
     TWorkEndEvent OnWorkEnd;
+    // Called at least every kWaitingStepMs while a name is looked up, a connect or a read
+    // waits, or a reply streams in, so that a program driven from one thread keeps its window
+    // answering. It may raise to abandon the operation (a program that is ending does).
+    TNotifyEvent OnWaiting;
+    static constexpr int kWaitingStepMs = 100;
 
     void ReportStatus(TNetStatus status, const std::string& argument = {});
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -70,6 +71,29 @@ class EProtocolReplyError : public ENetException {
 class EReadTimeout : public ENetException {
   public:
     EReadTimeout() : ENetException("Read Timeout") {}
+};
+
+// A multi-line reply past what the connection holds: maxLines when that was the bound
+// crossed, else the byte limit.
+class EReplyTooLarge : public ENetException {
+  public:
+    EReplyTooLarge(std::size_t maxLines, std::size_t maxBytes)
+        : ENetException(maxLines > 0
+                            ? "The server's reply has more than " + std::to_string(maxLines) +
+                                  " lines."
+                            : "The server's reply is larger than " + Size(maxBytes) + ".") {}
+
+  private:
+    static std::string Size(std::size_t bytes) {
+        return bytes >= (std::size_t{1} << 20) ? std::to_string(bytes >> 20) + " MB"
+                                               : std::to_string(bytes >> 10) + " KB";
+    }
+};
+
+// A transfer that stopped moving: fewer than 60 KB in a minute.
+class ESlowTransfer : public ENetException {
+  public:
+    ESlowTransfer() : ENetException("The server sent less than 1 KB per second for 60 seconds.") {}
 };
 
 class EAlreadyConnected : public ENetException {

@@ -61,7 +61,8 @@ void TSocketHandle::CloseSocket() {
     socket_.reset();
 }
 
-std::int32_t TSocketHandle::Connect(std::uint32_t address, int port, int timeoutMs) {
+std::int32_t TSocketHandle::Connect(std::uint32_t address, int port, int timeoutMs,
+                                    const std::function<void()>& step) {
     // The port field has 16 bits; a larger number would quietly reach some other port.
     if (port < 0 || port > 65535) return TSocketStack::CodeFromErrno(EADDRNOTAVAIL);
     const int fd = socket_.get();
@@ -80,16 +81,17 @@ std::int32_t TSocketHandle::Connect(std::uint32_t address, int port, int timeout
     const bool limited = timeoutMs != TimeoutInfinite;
     const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     for (;;) {
-        int step = ConnectPollStep;
+        int wait = ConnectPollStep;
         if (limited) {
             const int left = MillisecondsLeft(deadline);
             if (left == 0) return -1;
-            if (left < step) step = left;
+            if (left < wait) wait = left;
         }
         pollfd p{fd, POLLOUT, 0};
-        const int ready = ::poll(&p, 1, step);
+        const int ready = ::poll(&p, 1, wait);
         if (ready < 0 && errno != EINTR) return TSocketStack::CodeFromErrno(errno);
         if (ready > 0) break;
+        if (step) step();
     }
     if (const std::int32_t code = SocketErrorCode(fd)) return code;
     if (!SetFdBlocking(fd, true)) return TSocketStack::CodeFromErrno(errno);

@@ -2,14 +2,16 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "base/unique_fd.h"
 
 namespace kavrel {
 
-// How often a connect with a time-out looks at its socket; a refusal is seen within one step.
-inline constexpr int ConnectPollStep = 125;
+// How often a connect looks at its socket and calls its step; a refusal is seen within one
+// step.
+inline constexpr int ConnectPollStep = 100;
 
 // Milliseconds left until deadline, rounded up so that a wait never ends early.
 int MillisecondsLeft(std::chrono::steady_clock::time_point deadline);
@@ -35,9 +37,11 @@ class TSocketHandle {
     void CloseSocket();
 
     // Connects to address (host byte order) and port. Waits at most timeoutMs, or without
-    // limit for TimeoutInfinite, in steps of ConnectPollStep. Gives 0 when connected, -1 when
-    // the time ran out, else the socket error code.
-    std::int32_t Connect(std::uint32_t address, int port, int timeoutMs);
+    // limit for TimeoutInfinite, in steps of ConnectPollStep, calling step after each (it may
+    // raise to give up). Gives 0 when connected, -1 when the time ran out, else the socket
+    // error code.
+    std::int32_t Connect(std::uint32_t address, int port, int timeoutMs,
+                         const std::function<void()>& step = {});
     // Reads back both ends of a connected socket; raises ESocketError.
     void UpdateBindings();
 

@@ -149,22 +149,29 @@ std::string TSocketStack::LookupHost(const std::string& host) {
     // An empty name would mean "this machine" to the resolver; for a mail server it is a
     // missing setting.
     if (host.empty()) RaiseSocketError(socket_code::HostNotFound);
+    std::string address;
+    if (const std::int32_t code = ResolveName(host, address)) RaiseSocketError(code);
+    return address;
+}
+
+std::int32_t TSocketStack::ResolveName(const std::string& host, std::string& address) {
     addrinfo hints{};
     hints.ai_family = AF_INET;
     hints.ai_socktype = SOCK_STREAM;
     addrinfo* found = nullptr;
     const int rc = ::getaddrinfo(host.c_str(), nullptr, &hints, &found);
-    if (rc != 0) {
-        RaiseSocketError(CodeFromLookupError(rc, errno));
-    }
+    if (rc != 0) return CodeFromLookupError(rc, errno);
     const std::unique_ptr<addrinfo, decltype(&::freeaddrinfo)> guard(found, &::freeaddrinfo);
     for (const addrinfo* a = found; a != nullptr; a = a->ai_next) {
         if (a->ai_family != AF_INET) continue;
         char text[INET_ADDRSTRLEN] = {};
         const auto* sin = reinterpret_cast<const sockaddr_in*>(a->ai_addr);
-        if (::inet_ntop(AF_INET, &sin->sin_addr, text, sizeof text) != nullptr) return text;
+        if (::inet_ntop(AF_INET, &sin->sin_addr, text, sizeof text) != nullptr) {
+            address = text;
+            return 0;
+        }
     }
-    RaiseSocketError(socket_code::HostNotFound);
+    return socket_code::HostNotFound;
 }
 
 bool TSocketStack::CheckSocketResult(int result, std::initializer_list<std::int32_t> ignore) {

@@ -42,6 +42,9 @@ class TSocketStack {
 
     // A dotted address; raises ESocketError (11001 for a name that does not exist).
     std::string LookupHost(const std::string& host);
+    // The platform's part of LookupHost for a name that is no literal: the address, or the
+    // socket error code. Touches no instance, so a thread may run it while the program ends.
+    static std::int32_t ResolveName(const std::string& host, std::string& address);
 
     // For a result of -1 reads errno, stores its code and returns true when the code is in
     // ignore, else raises ESocketError. Any other result returns false.

@@ -28,6 +28,47 @@ TTCPConnection::TTCPConnection() {
 // No events from here: the owner is half destroyed. The owned carrier closes its socket.
 TTCPConnection::~TTCPConnection() = default;
 
+TTCPConnection::TReplyScope::TReplyScope(TTCPConnection& connection)
+    : connection_(connection), outermost_(!connection.replyDeadline_) {
+    if (outermost_ && connection.ReadTimeout > 0) {
+        connection.replyDeadline_ =
+            Clock::now() + std::chrono::milliseconds(connection.ReadTimeout);
+    }
+}
+
+TTCPConnection::TReplyScope::~TReplyScope() {
+    if (outermost_) connection_.replyDeadline_.reset();
+}
+
+TTCPConnection::TTransferScope::TTransferScope(TTCPConnection& connection)
+    : connection_(connection), outermost_(!connection.transfer_) {
+    if (outermost_) connection.transfer_ = TTransferWatch{Clock::now(), 0};
+}
+
+TTCPConnection::TTransferScope::~TTransferScope() {
+    if (outermost_) connection_.transfer_.reset();
+}
+
+void TTCPConnection::KeepAnswering() {
+    if (!OnWaiting) return;
+    const Clock::time_point now = Clock::now();
+    if (now - lastAnswered_ < std::chrono::milliseconds(kWaitingStepMs)) return;
+    lastAnswered_ = now;
+    OnWaiting(*this);
+}
+
+void TTCPConnection::NoteTransfer(int received) {
+    if (!transfer_) return;
+    transfer_->bytes += received;
+    const Clock::time_point now = Clock::now();
+    if (now - transfer_->windowStart < std::chrono::milliseconds(SlowWindowMs)) return;
+    if (transfer_->bytes < SlowBytes) {
+        CloseSocket();
+        throw ESlowTransfer();
+    }
+    transfer_ = TTransferWatch{now, 0};
+}
+
 void TTCPConnection::SetIOHandler(TIOHandler* handler) {
     if (handler == ioHandler_) return;
     ownedIOHandler_.reset();
@@ -38,8 +79,12 @@ void TTCPConnection::OpenConnection(const std::string& AHost, int APort, int ATi
                                     const TNotifyEvent& AOnConnected) {
     if (!ioHandler_) {
         ownedIOHandler_ = std::make_unique<TIOHandlerTLS>();
-        // So that resolving and connecting reach the connection's own status handler.
+        // So that resolving and connecting reach the connection's own handlers.
         ownedIOHandler_->OnStatus = OnStatus;
+        ownedIOHandler_->OnWaiting = [this](TNetComponent&) {
+            lastAnswered_ = Clock::now();
+            if (OnWaiting) OnWaiting(*this);
+        };
         ioHandler_ = ownedIOHandler_.get();
     } else if (ioHandler_->IsOpen()) {
         throw EAlreadyConnected();
@@ -115,7 +160,15 @@ int TTCPConnection::FillInputBuffer(bool ARaiseIfClosed, int ATimeout, bool ARai
     if (scratch_.size() != size) scratch_.assign(size, 0);
     TSocketStack& stack = TSocketStack::Instance();
     for (;;) {
-        if (!WaitReadable(ATimeout)) {
+        int wait = ATimeout;
+        bool late = false;
+        if (replyDeadline_) {
+            // Strict even while bytes keep coming: a flood must not outlast the deadline.
+            const int left = MillisecondsLeft(*replyDeadline_);
+            late = left == 0;
+            wait = wait == TimeoutInfinite ? left : std::min(wait, left);
+        }
+        if (late || !WaitReadable(wait)) {
             if (ARaiseOnTimeout) throw EReadTimeout();
             return -1;
         }
@@ -124,14 +177,19 @@ int TTCPConnection::FillInputBuffer(bool ARaiseIfClosed, int ATimeout, bool ARai
         closedByPeer_ = n == 0;
         if (n < 0) {
             // A reset raises at once even with unread bytes buffered: what is buffered may
-            // be a reply cut in the middle.
+            // be a reply cut in the middle. The socket is closed first: nothing more can be
+            // said on it, and a QUIT tried later would only report the reset again.
             const std::int32_t code = TSocketStack::CodeFromErrno(error);
+            CloseSocket();
             stack.CheckSocketCode(code, {socket_code::Shutdown, socket_code::ConnAborted});
             n = 0;
-            CloseSocket();
             if (inputBuffer_.Empty()) stack.RaiseSocketError(code);
         }
-        if (n > 0) inputBuffer_.Append(scratch_.data(), static_cast<std::size_t>(n));
+        if (n > 0) {
+            inputBuffer_.Append(scratch_.data(), static_cast<std::size_t>(n));
+            NoteTransfer(n);
+            KeepAnswering();
+        }
         CheckPeerClosed(ARaiseIfClosed, false);
         if (n != 0 || !IsConnected()) return n;
     }
@@ -148,12 +206,14 @@ void TTCPConnection::StartTLS(const std::string& AServerName) {
         const auto deadline =
             std::chrono::steady_clock::now() +
             std::chrono::milliseconds(ReadTimeout > 0 ? ReadTimeout : kHandshakeTimeout);
-        // Reads wait as every read does, so the window keeps answering through a slow server.
+        // Waits as every read does, so the window keeps answering through a slow server.
         for (THandshakeStep step; (step = tls->ContinueHandshake()) != THandshakeStep::hsDone;) {
             const int left = MillisecondsLeft(deadline);
             const bool ready =
-                left > 0 && (step == THandshakeStep::hsWantWrite ? tls->WaitWritable(left)
-                                                                 : WaitReadable(left));
+                left > 0 &&
+                (step == THandshakeStep::hsWantWrite
+                     ? WaitInSteps(left, [tls](int ms) { return tls->WaitWritable(ms); })
+                     : WaitReadable(left));
             if (!ready) throw ETLSError("TLS: handshake timed out");
         }
     } catch (...) {
@@ -168,7 +228,11 @@ bool TTCPConnection::TLSActive() const {
 }
 
 bool TTCPConnection::WaitReadable(int ATimeout) {
-    if (!OnWaiting || ATimeout == 0) return ioHandler_->WaitReadable(ATimeout);
+    return WaitInSteps(ATimeout, [this](int ms) { return ioHandler_->WaitReadable(ms); });
+}
+
+bool TTCPConnection::WaitInSteps(int ATimeout, const std::function<bool(int)>& wait) {
+    if (!OnWaiting || ATimeout == 0) return wait(ATimeout);
     const bool limited = ATimeout != TimeoutInfinite;
     const auto deadline =
         std::chrono::steady_clock::now() + std::chrono::milliseconds(limited ? ATimeout : 0);
@@ -181,7 +245,8 @@ bool TTCPConnection::WaitReadable(int ATimeout) {
             if (left <= 0) return false;
             step = int(std::min<long long>(step, left));
         }
-        if (ioHandler_->WaitReadable(step)) return true;
+        if (wait(step)) return true;
+        lastAnswered_ = std::chrono::steady_clock::now();
         OnWaiting(*this);
     }
 }
@@ -242,8 +307,9 @@ std::string TTCPConnection::ReadReplyLine(std::int32_t ATries) {
 }
 
 void TTCPConnection::ReadReply() {
+    const TReplyScope reply(*this);
     std::vector<std::string> lines{ReadReplyLine(AllTries)};
-    if (lines.front().size() > 3 && lines.front()[3] == '-') {
+    if (MultiLineReplies && lines.front().size() > 3 && lines.front()[3] == '-') {
         const std::string marker = lines.front().substr(0, 3) + " ";
         for (;;) {
             lines.push_back(ReadReplyLine(AllTries));
@@ -291,11 +357,20 @@ void TTCPConnection::WriteAhead(const std::vector<std::string>& ACommands) {
 
 void TTCPConnection::ReadLinesUntil(std::vector<std::string>& ADest, std::string_view ATerminator,
                                     bool AUnstuff) {
+    const TReplyScope reply(*this);
     const TWorkBracket work(*this, TWorkMode::wkRead, 0);
+    std::size_t lines = 0;
+    std::size_t bytes = 0;
     for (;;) {
         std::string line = ReadLine();
         if (line == ATerminator) break;
         if (AUnstuff && line.starts_with("..")) line.erase(0, 1);
+        bytes += line.size() + sizeof(std::string);
+        // The rest of an endless reply is not read: the connection cannot be used again.
+        if (++lines > MaxReplyLines || bytes > MaxReplyBytes) {
+            CloseSocket();
+            throw EReplyTooLarge(lines > MaxReplyLines ? MaxReplyLines : 0, MaxReplyBytes);
+        }
         ADest.push_back(std::move(line));
     }
 }

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -28,16 +30,53 @@ class TTCPConnection : public TNetComponent {
     // 0 means no limit.
     std::int32_t MaxLineLength = 16384;
     TMaxLineAction MaxLineAction = TMaxLineAction::maException;
-    // 0 means a read waits without limit.
+    // 0 means a read waits without limit. Within a reply scope it bounds the whole reply.
     std::int32_t ReadTimeout = 0;
+    // What a server can make one multi-line reply hold, each line counted with the string that
+    // holds it: a mailbox of a million messages with ids of 40 bytes lists in about 75 MB.
+    std::size_t MaxReplyLines = 2'000'000;
+    std::size_t MaxReplyBytes = std::size_t{80} << 20;
+    // False for protocols whose status replies are one line whatever follows the code: POP3's
+    // "+OK-" is no continuation mark.
+    bool MultiLineReplies = true;
     std::int32_t RecvBufferSize = 32768;
     TNotifyEvent OnDisconnected;
-    // Called about every kWaitingStepMs while a read waits for the peer, so that a program
-    // driven from one thread can keep its window answering through a slow reply.
-    TNotifyEvent OnWaiting;
-    static constexpr int kWaitingStepMs = 100;
 
     TRFCReply LastReply;
+
+    // Every read inside one reply shares one deadline, ReadTimeout after the scope began (when
+    // the reply was asked for): a server that drips or floods holds a reply no longer than a
+    // silent one. Scopes nest; the outermost sets the deadline.
+    class TReplyScope {
+      public:
+        explicit TReplyScope(TTCPConnection& connection);
+        ~TReplyScope();
+        TReplyScope(const TReplyScope&) = delete;
+        TReplyScope& operator=(const TReplyScope&) = delete;
+
+      private:
+        TTCPConnection& connection_;
+        bool outermost_;
+    };
+
+    // A transfer that may take long but must keep moving: it fails with ESlowTransfer when
+    // fewer than SlowBytes arrive in SlowWindowMs.
+    class TTransferScope {
+      public:
+        explicit TTransferScope(TTCPConnection& connection);
+        ~TTransferScope();
+        TTransferScope(const TTransferScope&) = delete;
+        TTransferScope& operator=(const TTransferScope&) = delete;
+
+      private:
+        TTCPConnection& connection_;
+        bool outermost_;
+    };
+    std::int64_t SlowBytes = 60 * 1024;
+    int SlowWindowMs = 60000;
+
+    // Calls OnWaiting when kWaitingStepMs have passed since it last did.
+    void KeepAnswering();
 
     TIOHandler* IOHandler() const { return ioHandler_; }
     // A carrier owned by the caller, who keeps it alive while this connection uses it.
@@ -110,6 +149,18 @@ class TTCPConnection : public TNetComponent {
     std::optional<std::string> writeBuffer_;
     std::deque<std::string> ahead_;
     std::int32_t writeThreshold_ = 0;
+    using Clock = std::chrono::steady_clock;
+    std::optional<Clock::time_point> replyDeadline_;
+    struct TTransferWatch {
+        Clock::time_point windowStart;
+        std::int64_t bytes = 0;
+    };
+    std::optional<TTransferWatch> transfer_;
+    Clock::time_point lastAnswered_ = Clock::now();
+
+    void NoteTransfer(int received);
+    // wait(ms) in steps that call OnWaiting when it is set.
+    bool WaitInSteps(int ATimeout, const std::function<bool(int)>& wait);
     bool closedByPeer_ = false;
     bool lineWasSplit_ = false;
     bool lineTimedOut_ = false;

@@ -41,6 +41,9 @@ TScriptStep SendLine(std::string line) {
     return {TScriptStep::TKind::Send, std::move(line) + "\r\n"};
 }
 TScriptStep Stall(int milliseconds) { return {TScriptStep::TKind::Stall, {}, milliseconds}; }
+TScriptStep Repeat(std::string bytes, int times, int pauseMs) {
+    return {TScriptStep::TKind::Repeat, std::move(bytes), pauseMs, times};
+}
 TScriptStep Close() { return {TScriptStep::TKind::Close, {}}; }
 TScriptStep Reset() { return {TScriptStep::TKind::Reset, {}}; }
 TScriptStep Accept() { return {TScriptStep::TKind::Accept, {}}; }
@@ -135,20 +138,21 @@ bool TScriptServer::RunStep(const TScriptStep& step, std::size_t index) {
             }
             return true;
         }
-        case K::Send: {
-            std::string_view rest = step.Text;
-            while (!rest.empty()) {
-                if (WaitFor(connection_.get(), POLLOUT, stepTimeoutMs_) != TWait::Ready) {
-                    Fail(where + "could not send");
+        case K::Send:
+            return SendAll(step.Text, where);
+        case K::Repeat: {
+            // Without a pause, many copies leave in one send: a flood, not a drip of tiny ones.
+            const int batch = step.Milliseconds > 0 || step.Text.empty()
+                                  ? 1
+                                  : std::max<int>(1, 65536 / static_cast<int>(step.Text.size()));
+            std::string block;
+            for (int i = 0; i < batch; ++i) block += step.Text;
+            for (int sent = 0; sent < step.Count; sent += batch) {
+                const int copies = std::min(batch, step.Count - sent);
+                const std::string_view bytes(block.data(), step.Text.size() * copies);
+                if (!SendAll(bytes, where)) return false;
+                if (step.Milliseconds > 0 && WaitFor(-1, 0, step.Milliseconds) == TWait::Stopped)
                     return false;
-                }
-                const ssize_t n = ::send(connection_.get(), rest.data(), rest.size(), MSG_NOSIGNAL);
-                if (n < 0 && errno == EINTR) continue;
-                if (n <= 0) {
-                    Fail(where + "send failed: errno " + std::to_string(errno));
-                    return false;
-                }
-                rest.remove_prefix(static_cast<std::size_t>(n));
             }
             return true;
         }
@@ -169,6 +173,23 @@ bool TScriptServer::RunStep(const TScriptStep& step, std::size_t index) {
             return true;
     }
     return false;
+}
+
+bool TScriptServer::SendAll(std::string_view rest, const std::string& where) {
+    while (!rest.empty()) {
+        if (WaitFor(connection_.get(), POLLOUT, stepTimeoutMs_) != TWait::Ready) {
+            Fail(where + "could not send");
+            return false;
+        }
+        const ssize_t n = ::send(connection_.get(), rest.data(), rest.size(), MSG_NOSIGNAL);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            Fail(where + "send failed: errno " + std::to_string(errno));
+            return false;
+        }
+        rest.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return true;
 }
 
 bool TScriptServer::AcceptNext() {

@@ -3,6 +3,7 @@
 #include <condition_variable>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -12,10 +13,11 @@ namespace kavrel::test {
 
 // One step of a scripted conversation, seen from the server.
 struct TScriptStep {
-    enum class TKind { Expect, ExpectClosed, Send, Stall, Close, Reset, Accept };
+    enum class TKind { Expect, ExpectClosed, Send, Repeat, Stall, Close, Reset, Accept };
     TKind Kind;
     std::string Text;
     int Milliseconds = 0;
+    int Count = 0;
 };
 
 // The next line from the client, which must end in CR LF; Text is the line without it.
@@ -27,6 +29,9 @@ TScriptStep Send(std::string bytes);
 // The line and CR LF.
 TScriptStep SendLine(std::string line);
 TScriptStep Stall(int milliseconds);
+// The bytes times times, with a pause after each: a drip or a flood. It ends early, and the
+// script with it, once the client has stopped reading.
+TScriptStep Repeat(std::string bytes, int times, int pauseMs = 0);
 // An orderly close: the client reads to the end, then 0, and a later send of the client's
 // fails. Bytes the client sent that no step read turn it into a reset, as in any TCP stack.
 TScriptStep Close();
@@ -66,6 +71,7 @@ class TScriptServer {
 
     void Run();
     bool RunStep(const TScriptStep& step, std::size_t index);
+    bool SendAll(std::string_view bytes, const std::string& where);
     bool AcceptNext();
     bool ReadLine(std::string& line);
     bool ReadToClose(std::string& extra);

@@ -53,6 +53,15 @@ TEST_F(MainWindowTest, StartUpState) {
     EXPECT_EQ(std::find(words.begin(), words.end(), "delete"), words.end());
 }
 
+// A settings file too large to be one is not read, and the log says so.
+TEST_F(MainWindowTest, AnOversizedSettingsFileIsReportedInTheLog) {
+    const auto w = Open("[accounts]\nserver1=pop.example.org\n" + std::string(2 << 20, ';'));
+    EXPECT_NE(w->LogText().find("\r\nThe settings file " + (dir_ / "kavrel.ini") +
+                                " is larger than 1 MB and was not read."),
+              std::string::npos);
+    EXPECT_EQ(Settings.Server[1], "");
+}
+
 TEST_F(MainWindowTest, MenusToolBarAndTrayMenuInOrder) {
     const auto w = Open("");
     const QList<QAction*> menus = w->menuBar()->actions();

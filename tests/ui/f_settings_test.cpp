@@ -441,7 +441,10 @@ TEST(SettingsDialog, TabOrder) {
 class SettingsCommandTest : public testing::Test {
   protected:
     std::unique_ptr<TfMain> Start(const char* ini) {
-        return std::make_unique<TfMain>(QStringList{}, nullptr, [this, ini] { folder_.Load(ini); });
+        return std::make_unique<TfMain>(QStringList{}, nullptr, [this, ini] {
+            folder_.Load(ini);
+            return std::string();
+        });
     }
     TSettingsFolder folder_;
 };

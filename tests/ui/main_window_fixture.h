@@ -26,7 +26,7 @@ class MainWindowTest : public testing::Test {
             AppPath = dir_.path() + "/";
             IniPath = dir_ / "kavrel.ini";
             Settings = PW_SETTINGS_TYPE{};
-            LoadSettings();
+            return LoadSettings();
         });
     }
 

@@ -36,7 +36,10 @@ class PlacementTest : public testing::Test {
   protected:
     // A main window over the folder's settings file as it stands.
     std::unique_ptr<TfMain> Start(const QStringList& args = {}) {
-        return std::make_unique<TfMain>(args, nullptr, [this] { folder_.Load(nullptr); });
+        return std::make_unique<TfMain>(args, nullptr, [this] {
+            folder_.Load(nullptr);
+            return std::string();
+        });
     }
     void Show(TfMain& w) {
         w.show();

@@ -75,7 +75,7 @@ class UpdateCheckTest : public testing::Test {
             AppPath = dir_ / "app/";
             IniPath = dir_ / "cfg/kavrel.ini";
             Settings = PW_SETTINGS_TYPE{};
-            LoadSettings();
+            return LoadSettings();
         });
     }
 
@@ -201,6 +201,12 @@ TEST_F(UpdateCheckTest, Outcomes) {
          {UnableBox()},
          ""},
         {"no section", "[other]\nversion=00151\n", true, UnableLines(), {UnableBox()}, ""},
+        {"a version file of a megabyte",
+         VersionFile("00151") + std::string(1 << 20, ';'),
+         true,
+         UnableLines() + "\r\n... The version information is larger than 64 KB.",
+         {UnableBox()},
+         ""},
         {"installer not on the server",
          VersionFile("00151", {{"fileURL", "gone.exe"}}),
          true,
@@ -279,11 +285,13 @@ TEST_F(UpdateCheckTest, Outcomes) {
         EXPECT_FALSE(fs::exists(dir_ / "escape.exe"));
         EXPECT_EQ(ReadFile(dir_ / "abs.exe"), "");
         EXPECT_FALSE(fs::exists(dir_ / "work/.profile"));
-        // The version file is kept beside the settings.
-        if (r.versionFile)
-            EXPECT_EQ(ReadFile(dir_ / "cfg/kavrel.version"), *r.versionFile);
-        else
+        // The version file is kept beside the settings, unless it was too large to be one.
+        const bool refused = r.versionFile && r.versionFile->size() > 64 * 1024;
+        if (!r.versionFile) {
             EXPECT_FALSE(fs::exists(dir_ / "cfg/kavrel.version"));
+        } else if (!refused) {
+            EXPECT_EQ(ReadFile(dir_ / "cfg/kavrel.version"), *r.versionFile);
+        }
     }
 }
 

@@ -242,6 +242,46 @@ TEST(HTTPClient, BodiesAndStatuses) {
     }
 }
 
+// Whatever a server does, one Get ends in bounded time, holding a bounded head.
+TEST(HTTPClient, AHostileServerIsBounded) {
+    const std::string ok = "HTTP/1.1 200 OK\r\n";
+    std::string cookies;
+    for (int i = 0; i < 900; ++i) cookies += "Set-Cookie: c" + std::to_string(i) + "=v\r\n";
+    struct {
+        const char* name;
+        Steps response;
+        std::string error;  // "" when the Get succeeds
+    } const rows[] = {
+        {"a head that drips", {test::Repeat("H", 1000, 50)}, "Read Timeout"},
+        {"a head without end",
+         {Send(ok), test::Repeat("X-A: b\r\n", 1'000'000)},
+         "The server's reply has more than 1000 lines."},
+        {"a head of long lines",
+         {Send(ok), test::Repeat("X-A: " + std::string(1000, 'a') + "\r\n", 1000)},
+         "The server's reply is larger than 256 KB."},
+        {"a body that trickles",
+         {Send(ok + "Content-Length: 100000\r\n\r\n"), test::Repeat("x", 100000, 20)},
+         "The server sent less than 1 KB per second for 60 seconds."},
+        {"a flood of cookies", {Send(ok + cookies + "Content-Length: 2\r\n\r\nok")}, ""},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.name);
+        THTTPSession s(Request("/x") + r.response);
+        s.Client.ReadTimeout = 500;
+        s.Client.SlowWindowMs = 300;
+        s.Client.SlowBytes = 200;
+        std::string error;
+        const auto start = Clock::now();
+        try {
+            EXPECT_EQ(s.Client.Get("/x"), "ok");
+        } catch (const ENetException& e) {
+            error = e.what();
+        }
+        EXPECT_EQ(error, r.error);
+        EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(3000));
+    }
+}
+
 TEST(HTTPClient, StatusErrorCarriesCodeAndBody) {
     THTTPSession s(Request("/x") +
                    Steps{Send("HTTP/1.1 404 Not Found\r\nContent-Length: 4\r\n\r\ngone")});

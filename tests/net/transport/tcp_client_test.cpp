@@ -166,5 +166,28 @@ TEST(TCPClient, NoDescriptorOutlivesAFailedConnect) {
     }
 }
 
+// A connect that waits lets its caller's events run, and a caller that gives up (the program
+// is ending) leaves no socket behind.
+TEST(TCPClient, AConnectWaitsAnsweringAndCanBeAbandoned) {
+    const test::TUnansweredPort unanswered;
+    TTCPClient client;
+    client.Host = "127.0.0.1";
+    client.Port = unanswered.Port();
+    const std::size_t before = OpenDescriptors();
+    int calls = 0;
+    client.OnWaiting = [&](TNetComponent&) { ++calls; };
+    EXPECT_THROW(client.Connect(600), EConnectTimeout);
+    EXPECT_GE(calls, 4) << "a call about every 100 ms";
+
+    struct EGiveUp {};
+    calls = 0;
+    client.OnWaiting = [&](TNetComponent&) {
+        if (++calls == 2) throw EGiveUp();
+    };
+    EXPECT_THROW(client.Connect(TimeoutInfinite), EGiveUp);
+    EXPECT_FALSE(client.IsConnected());
+    EXPECT_EQ(OpenDescriptors(), before);
+}
+
 }  // namespace
 }  // namespace kavrel

@@ -294,6 +294,37 @@ TEST(TCPConnection, ReadToStreamCutShortIsAFailure) {
     }
 }
 
+// A transfer may take long while it moves; one that slows to a trickle fails, where every
+// single read would have been in time.
+TEST(TCPConnection, ATransferMustKeepMoving) {
+    struct {
+        const char* name;
+        int chunk;
+        int pauseMs;
+        bool slow;
+    } const rows[] = {{"a trickle", 1, 20, true}, {"moving", 50, 20, false}};
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.name);
+        TSession s({test::Repeat(std::string(r.chunk, 'x'), 1200 / r.chunk, r.pauseMs), Close()});
+        s.Client.ReadTimeout = 2000;
+        s.Client.SlowWindowMs = 300;
+        s.Client.SlowBytes = 200;
+        TMemoryStream stream;
+        const auto read = [&] {
+            const TTCPConnection::TTransferScope transfer(s.Client);
+            s.Client.ReadToStream(stream, 1200, false);
+        };
+        if (r.slow) {
+            EXPECT_EQ(test::MessageOf<ESlowTransfer>(read),
+                      "The server sent less than 1 KB per second for 60 seconds.");
+            EXPECT_FALSE(s.Client.IsConnected());
+        } else {
+            read();
+            EXPECT_EQ(stream.Size(), 1200);
+        }
+    }
+}
+
 TEST(TCPConnection, CommandsWrittenAheadAreAnsweredInTurn) {
     TSession s({Expect("STAT"), Expect("LIST 1"), SendLine("+OK 1 10"), SendLine("+OK 1 10"),
                 Expect("NOOP"), SendLine("+OK"), Expect("NOOP"), SendLine("+OK")});
