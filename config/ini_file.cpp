@@ -1,7 +1,7 @@
 #include "config/ini_file.h"
 
+#include <cerrno>
 #include <cstdio>
-#include <filesystem>
 #include <unordered_set>
 #include <vector>
 
@@ -55,6 +55,11 @@ TParsed Classify(std::string_view body, bool first) {
     if (eq == std::string::npos) return {};
     return {TKind::Key, Trim(std::string_view(t).substr(0, eq)),
             Trim(std::string_view(t).substr(eq + 1))};
+}
+
+bool IsPasswordKey(std::string_view upperKey) {
+    return upperKey.size() > 2 && upperKey.substr(0, 2) == "PW" &&
+           upperKey.find_first_not_of("0123456789", 2) == std::string_view::npos;
 }
 
 std::string Unquote(std::string v) {
@@ -127,6 +132,9 @@ TIniView::TIniView(std::string_view content) {
     std::unordered_set<std::string> sections;
     // The current section's part of a name in values_, while it is the first of its name.
     std::optional<std::string> prefix;
+    // Every [accounts] section and every key, not just those read: a password the program
+    // ignores is still in clear on the disk.
+    bool inAccounts = false;
     for (bool first = true; !content.empty(); first = false) {
         const auto lf = content.find('\n');
         // A CR before the LF goes with the blanks that Classify trims.
@@ -134,10 +142,14 @@ TIniView::TIniView(std::string_view content) {
         content.remove_prefix(lf == std::string_view::npos ? content.size() : lf + 1);
         if (p.kind == TKind::Section) {
             std::string name = UpperCase(p.name);
+            inAccounts = name == "ACCOUNTS";
             prefix.reset();
             if (sections.insert(name).second) prefix = std::move(name) + '\n';
-        } else if (p.kind == TKind::Key && prefix) {
-            values_.try_emplace(*prefix + UpperCase(p.name), Unquote(p.value));
+        } else if (p.kind == TKind::Key) {
+            std::string key = UpperCase(p.name);
+            std::string value = Unquote(p.value);
+            if (inAccounts && !value.empty() && IsPasswordKey(key)) holdsPasswords_ = true;
+            if (prefix) values_.try_emplace(*prefix + key, std::move(value));
         }
     }
 }
@@ -204,14 +216,14 @@ bool IniWrite(const std::string& fileName, std::string_view section, std::string
               std::string_view value) {
     TIniBatch batch(fileName);
     batch.Write(section, key, value);
-    return batch.Commit();
+    return static_cast<bool>(batch.Commit());
 }
 
 bool IniWriteValues(const std::string& fileName, std::string_view section,
                     const std::vector<std::pair<std::string, std::string>>& values) {
     TIniBatch batch(fileName);
     for (const auto& [key, value] : values) batch.Write(section, key, value);
-    return batch.Commit();
+    return static_cast<bool>(batch.Commit());
 }
 
 TIniBatch::TIniBatch(std::string fileName) : fileName_(std::move(fileName)) {
@@ -219,22 +231,25 @@ TIniBatch::TIniBatch(std::string fileName) : fileName_(std::move(fileName)) {
     content_ = std::move(file.Text);
     tooLarge_ = file.TooLarge;
     // A file that exists but cannot be read must not be replaced by one holding our keys only.
-    std::error_code ec;
-    if (tooLarge_ || (!content_ && !std::filesystem::exists(fileName_, ec)))
-        content_ = std::string();
+    if (tooLarge_ || (!content_ && file.Error == ENOENT)) content_ = std::string();
+    readError_ = file.Error;
 }
 
 void TIniBatch::Write(std::string_view section, std::string_view key, std::string_view value) {
     if (content_) content_ = IniWriteText(*content_, section, key, value);
 }
 
-bool TIniBatch::Commit() {
-    if (!content_) return false;
+TWriteResult TIniBatch::Commit() {
+    if (!content_) return {readError_};
     if (tooLarge_) {
-        if (std::rename(fileName_.c_str(), (fileName_ + ".too-large").c_str()) != 0) return false;
+        const std::string aside = fileName_ + ".too-large";
+        if (std::rename(fileName_.c_str(), aside.c_str()) != 0) return {errno};
+        // Unread, it may hold passwords.
+        RestrictToOwner(aside);
         tooLarge_ = false;
     }
-    return ReplaceFileAtomically(fileName_, *content_, 0600);
+    const bool secret = TIniView(*content_).HoldsPasswords();
+    return ReplaceFileAtomically(fileName_, *content_, 0600, secret ? 0700 : 07777);
 }
 
 }  // namespace kavrel

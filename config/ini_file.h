@@ -8,6 +8,8 @@
 #include <utility>
 #include <vector>
 
+#include "config/durable_file.h"
+
 // Our INI reader and writer. Sections and keys match without regard to case (a to z); a value
 // is the text after the first "=" with blanks removed at both ends and one enclosing pair of
 // double or single quotes taken off. Only the first section of a name and the first key of a
@@ -39,14 +41,19 @@ class TIniView {
     std::optional<std::string> Read(std::string_view section, std::string_view key) const;
     // The file was there but not read, for its size.
     bool TooLarge() const { return tooLarge_; }
+    // Some "pw" key (with any number) of any [accounts] section holds a value: the settings
+    // file keeps that password in clear.
+    bool HoldsPasswords() const { return holdsPasswords_; }
 
   private:
     // Section and key upper-cased, joined by a line feed, which neither can hold.
     std::unordered_map<std::string, std::string> values_;
     bool tooLarge_ = false;
+    bool holdsPasswords_ = false;
 };
 
 // Stores value under key, creating the file (mode 0600), the section and the key as needed.
+// Every write leaves a file that holds passwords readable by its owner alone.
 // Line breaks cannot be stored in an INI line, so CR and LF in any argument become blanks
 // instead of turning into lines of their own. False when the file could not be written.
 bool IniWrite(const std::string& fileName, std::string_view section, std::string_view key,
@@ -62,13 +69,14 @@ class TIniBatch {
     explicit TIniBatch(std::string fileName);
 
     void Write(std::string_view section, std::string_view key, std::string_view value);
-    // False when the file could not be read or written; the old file is then left whole. A
+    // Fails when the file could not be read or written; the old file is then left whole. A
     // file too large to read is renamed first, so that none of it is lost.
-    bool Commit();
+    TWriteResult Commit();
 
   private:
     std::string fileName_;
     std::optional<std::string> content_;  // nothing when the file exists but cannot be read
+    int readError_ = 0;                   // why it cannot
     bool tooLarge_ = false;               // moved aside at Commit, never read
 };
 

@@ -1,8 +1,15 @@
 #include "config/settings.h"
 
+#include <sys/stat.h>
+
+#include <chrono>
+#include <system_error>
+#include <utility>
+
 #include "base/integer.h"
 #include "base/strings.h"
 #include "config/autostart.h"
+#include "config/durable_file.h"
 #include "config/ini_file.h"
 #include "config/u_globals.h"
 #include "config/utils.h"
@@ -16,6 +23,36 @@ constexpr const char* kGeneral = "general";
 std::string Key(const char* name, int n) { return name + IntToStr(n); }
 const char* YesNo(bool flag) { return flag ? "Y" : "N"; }
 
+// The "securityN" values; a missing or unknown one is Auto, as files written before the choice
+// existed have none.
+constexpr std::pair<TSecurity, const char*> kSecurityKeys[] = {
+    {TSecurity::TLS, "tls"},
+    {TSecurity::STARTTLS, "starttls"},
+    {TSecurity::WhenOffered, "starttls-if-offered"},
+    {TSecurity::None, "none"},
+};
+
+TSecurity SecurityOf(const std::string& text) {
+    for (const auto& [security, key] : kSecurityKeys) {
+        if (SameText(Trim(text), key)) return security;
+    }
+    return TSecurity::Auto;
+}
+
+std::string SecurityText(TSecurity security) {
+    for (const auto& [value, key] : kSecurityKeys) {
+        if (value == security) return key;
+    }
+    return {};
+}
+
+std::string WhyNotSaved(int error) {
+    struct stat st {};
+    if (::stat(IniPath.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
+        return S_ISDIR(st.st_mode) ? "it is a folder" : "it is not a regular file";
+    return std::generic_category().message(error);
+}
+
 }  // namespace
 
 bool FlagOf(const std::string& text) {
@@ -24,6 +61,8 @@ bool FlagOf(const std::string& text) {
 }
 
 std::string LoadSettings() {
+    // Younger ones may belong to a save that a running copy is making beside this one.
+    RemoveStaleTemporaries(IniPath, std::chrono::minutes(1));
     const TIniView ini = TIniView::Load(IniPath);
     const auto read = [&](const char* section, const std::string& key, const char* def) {
         return ReadSetting(ini, section, key, def);
@@ -37,6 +76,7 @@ std::string LoadSettings() {
         s.Account[n] = read(kAccounts, Key("account", n), "");
         s.Password[n] = read(kAccounts, Key("pw", n), "");
         s.Active[n] = flag(kAccounts, Key("active", n), "N");
+        s.Security[n] = SecurityOf(read(kAccounts, Key("security", n), ""));
     }
     s.StartWithWindows = flag(kGeneral, "startwithwindows", "N");
     s.VisiblePassword = flag(kGeneral, "visiblepassword", "N");
@@ -53,6 +93,10 @@ std::string LoadSettings() {
     static_assert(kMaxIniFileSize == 1 << 20, "the sentence below names the size");
     if (ini.TooLarge())
         return "The settings file " + IniPath + " is larger than 1 MB and was not read.";
+    if (ini.HoldsPasswords() && RestrictToOwner(IniPath)) {
+        return "The settings file " + IniPath +
+               " held passwords others could read; it is now readable by you alone.";
+    }
     return {};
 }
 
@@ -67,6 +111,10 @@ void SaveSettings() {
         ini.Write(kAccounts, Key("account", n), s.Account[n]);
         ini.Write(kAccounts, Key("pw", n), s.Password[n]);
         ini.Write(kAccounts, Key("active", n), YesNo(s.Active[n]));
+        // Left out until chosen, so that the text goes on deciding for a file written before.
+        if (s.Security[n] != TSecurity::Auto) {
+            ini.Write(kAccounts, Key("security", n), SecurityText(s.Security[n]));
+        }
     }
     ini.Write(kGeneral, "startwithwindows", YesNo(s.StartWithWindows));
     ini.Write(kGeneral, "visiblepassword", YesNo(s.VisiblePassword));
@@ -76,7 +124,10 @@ void SaveSettings() {
     ini.Write(kGeneral, "checkinterval", IntToStr(s.CheckInterval));
     ini.Write(kGeneral, "mailprogram", s.MailProgram);
     ini.Write(kGeneral, "newmailwave", s.NewMailWave);
-    ini.Commit();
+    if (const TWriteResult saved = ini.Commit(); !saved) {
+        throw ESettingsSaveError("Unable to save the settings to " + IniPath + ": " +
+                                 WhyNotSaved(saved.Error) + ".");
+    }
     UpdateStartAtLogin(s.StartWithWindows, ProgramFile);
 }
 

@@ -62,6 +62,9 @@ class CheckCommand : public testing::Test {
                                            "server2=" +
                                            Host() + "\naccount2=bob\npw2=" + bobPassword +
                                            "\nactive2=Y\n");
+        // As the program saves it: a looser file would be tightened, and the check say so.
+        std::filesystem::permissions(dir_ / "kavrel.ini", std::filesystem::perms::owner_read |
+                                                              std::filesystem::perms::owner_write);
     }
 
     // Exit status and output, with the time on the first line taken out.
@@ -95,8 +98,8 @@ TEST_F(CheckCommand, PrintsTheLogAndTheToolTipWithoutADisplay) {
     const auto [status, out] = Run({"--check"});
     EXPECT_EQ(status, 0);
     EXPECT_EQ(out, "Checking accounts T\nChecking " + Host() +
-                       "->ann ... 2 messages waiting.\nChecking " + Host() +
-                       "->bob ... 1 messages waiting.\n3 (2/1) waiting\n");
+                       "->ann ... 2 messages waiting. (unencrypted)\nChecking " + Host() +
+                       "->bob ... 1 messages waiting. (unencrypted)\n3 (2/1) waiting\n");
 
     const auto [pageStatus, page] = Run({"--check", "--page"});
     EXPECT_EQ(pageStatus, 0);

@@ -1,12 +1,15 @@
 // A save cut short by a kill or a full disk must leave a settings file that holds the old
 // values or the new ones, whole.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sched.h>
 #include <signal.h>
 #include <sys/mount.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <ctime>
 #include <fstream>
 #include <random>
 #include <thread>
@@ -16,6 +19,7 @@
 #include "config/u_globals.h"
 #include "config/window_placement.h"
 #include "tests/config/save_variants.h"
+#include "tests/support/raises.h"
 #include "tests/support/temp_dir.h"
 
 namespace kavrel {
@@ -99,6 +103,17 @@ TEST(Durability, KilledInTheMiddleOfSavesTheFileHoldsOldOrNew) {
     }
     EXPECT_GT(seen[0], 0);
     EXPECT_GT(seen[1], 0) << "the kills should land at different moments";
+
+    // Once they are older than any save in progress, the next start removes what the kills left.
+    const timespec old{std::time(nullptr) - 120, 0};
+    const timespec times[2] = {old, old};
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
+        ::utimensat(AT_FDCWD, entry.path().c_str(), times, 0);
+    LoadSettings();
+    int left = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
+        left += entry.path().filename().string().rfind(".kavrel.ini.", 0) == 0;
+    EXPECT_EQ(left, 0);
 }
 
 // In a mount namespace of its own (as root, or through a user namespace), a 64 KiB tmpfs is
@@ -126,7 +141,9 @@ TEST(Durability, AFullDiskLeavesTheOldFileWhole) {
         }
         Settings = SettingsVariant(1);
         IniPath = ini;
-        SaveSettings();
+        if (MessageOf<ESettingsSaveError>(SaveSettings) !=
+            "Unable to save the settings to " + ini + ": No space left on device.")
+            ::_exit(15);
         if (ReadFile(ini) != before) ::_exit(13);
         for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
             const std::string name = entry.path().filename();
@@ -143,6 +160,7 @@ TEST(Durability, AFullDiskLeavesTheOldFileWhole) {
     EXPECT_NE(code, 12) << "the first save did not hold";
     EXPECT_NE(code, 13) << "the failed save changed the file";
     EXPECT_NE(code, 14) << "the failed save left a temporary file";
+    EXPECT_NE(code, 15) << "the failed save did not say why";
     EXPECT_EQ(code, 0);
 }
 

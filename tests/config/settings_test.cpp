@@ -1,10 +1,12 @@
 #include "config/settings.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/inotify.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <ctime>
 #include <filesystem>
 #include <functional>
 
@@ -22,6 +24,11 @@ using test::ReadFile;
 using test::TScopedEnv;
 using test::TTempDir;
 using test::WriteFile;
+
+mode_t ModeOf(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
+}
 
 // How often path is opened while step runs, as the kernel tells it. Closes are watched too:
 // the kernel merges repeated events that have not been read yet.
@@ -198,6 +205,7 @@ TEST_F(SettingsTest, FileOverOneMebibyteIsNotReadAndASaveMovesItAside) {
     };
     for (const auto& r : rows) {
         WriteFile(IniPath, head + std::string(r.size - head.size() - 1, ';') + "\n");
+        ::chmod(IniPath.c_str(), 0644);
         Settings.Server[1] = "old";
         EXPECT_EQ(LoadSettings(), r.read ? "" : refused) << r.name;
         EXPECT_EQ(Settings.Server[1], r.read ? "big.example" : "") << r.name;
@@ -213,6 +221,7 @@ TEST_F(SettingsTest, FileOverOneMebibyteIsNotReadAndASaveMovesItAside) {
         EXPECT_EQ(std::filesystem::file_size(IniPath) > r.size, r.read) << r.name;
         if (!r.read) {
             EXPECT_EQ(LoadSettings(), "") << r.name << ": the fresh file";
+            EXPECT_EQ(ModeOf(aside), 0600u) << r.name << ": unread, it may hold passwords";
         }
         std::filesystem::remove(aside);
     }
@@ -236,15 +245,92 @@ TEST_F(SettingsTest, FileCreatedFromNothingHasTheKeysInOrder) {
               "[general]\n"
               "startwithwindows=N\nvisiblepassword=N\nlaunchonnewmail=N\nshowonnewmail=N\n"
               "confirmdelete=Y\ncheckinterval=-4\nmailprogram=\nnewmailwave=/snd/new.wav\n");
-    struct stat st {};
-    ASSERT_EQ(::stat(IniPath.c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 07777, 0600u) << "the file holds passwords";
+    EXPECT_EQ(ModeOf(IniPath), 0600u) << "the file holds passwords";
+}
+
+TEST_F(SettingsTest, AFileWithPasswordsIsReadableByItsOwnerAlone) {
+    enum class TStep { Load, SaveSettings, SavePlacement };
+    struct {
+        const char* name;
+        const char* file;
+        mode_t mode;
+        TStep step;
+        mode_t after;
+    } const rows[] = {
+        {"a load tightens a shared file", "[accounts]\npw1=secret\n", 0644, TStep::Load, 0600},
+        {"a key the program never reads", "[x]\n[Accounts]\nPW12='s'\n", 0604, TStep::Load, 0600},
+        {"empty passwords are none", "[accounts]\npw1=\npw2=''\n[general]\npw3=x\n", 0644,
+         TStep::Load, 0644},
+        {"a settings save with a password", "", 0644, TStep::SaveSettings, 0600},
+        {"a placement save", "[accounts]\npw4=secret\n", 0644, TStep::SavePlacement, 0600},
+        {"no password, the owner's mode", "[TfMain]\n", 0664, TStep::SavePlacement, 0664},
+    };
+    const std::string sentence =
+        "The settings file " + IniPath +
+        " held passwords others could read; it is now readable by you alone.";
+    for (const auto& r : rows) {
+        WriteFile(IniPath, r.file);
+        ASSERT_EQ(::chmod(IniPath.c_str(), r.mode), 0);
+        std::string said;
+        if (r.step == TStep::Load) said = LoadSettings();
+        if (r.step == TStep::SaveSettings) {
+            Settings.Password[3] = "secret";
+            SaveSettings();
+        }
+        if (r.step == TStep::SavePlacement) WritePlacement(IniPath, "TfMain", {}, "(800x600)");
+        EXPECT_EQ(ModeOf(IniPath), r.after) << r.name;
+        EXPECT_EQ(said, r.step == TStep::Load && r.after != r.mode ? sentence : "") << r.name;
+        EXPECT_EQ(LoadSettings(), "") << r.name << ": told once";
+    }
+}
+
+TEST_F(SettingsTest, AFailedSaveSaysWhyBeforeTheStartAtLoginEntry) {
+    std::filesystem::create_directory(dir_ / "folder.ini");
+    WriteFile(dir_ / "plain", "x");
+    struct {
+        const char* file;
+        const char* reason;
+    } const rows[] = {
+        {"folder.ini", "it is a folder"},
+        {"plain/kavrel.ini", "Not a directory"},
+    };
+    Settings.StartWithWindows = true;
+    for (const auto& r : rows) {
+        IniPath = dir_ / r.file;
+        EXPECT_EQ(test::MessageOf<ESettingsSaveError>(SaveSettings),
+                  "Unable to save the settings to " + IniPath + ": " + r.reason + ".");
+    }
+    EXPECT_FALSE(std::filesystem::exists(config_ / "autostart/kavrel.desktop"));
+}
+
+TEST_F(SettingsTest, TemporaryFilesOfCutSavesGoOnceStale) {
+    struct {
+        const char* file;
+        int age;  // seconds since it was written
+        bool removed;
+    } const rows[] = {
+        {".kavrel.ini.a1B2c3", 120, true},  {".kavrel.ini.d4E5f6", 5, false},  // a save going on
+        {".other.ini.a1B2c3", 120, false},  {".kavrel.ini.a1-2c3", 120, false},
+        {".kavrel.ini.g7H8i9", 120, false},  // someone else's
+    };
+    for (const auto& r : rows) {
+        WriteFile(dir_ / r.file, "[accounts]\npw1=secret\n");
+        const timespec when[2] = {{std::time(nullptr) - r.age, 0}, {std::time(nullptr) - r.age, 0}};
+        ::utimensat(AT_FDCWD, (dir_ / r.file).c_str(), when, 0);
+    }
+    // Only root can give a file away.
+    const std::size_t checked = ::chown((dir_ / rows[4].file).c_str(), 4242, 4242) == 0 ? 5 : 4;
+    LoadSettings();
+    for (std::size_t i = 0; i < checked; ++i)
+        EXPECT_EQ(std::filesystem::exists(dir_ / rows[i].file), !rows[i].removed) << rows[i].file;
 }
 
 TEST_F(SettingsTest, SaveKeepsOtherSectionsAndRoundTrips) {
     WriteFile(IniPath, "[TfMain]\nFormVersion=0\n[general]\n; keep me\ncheckinterval=9\n");
     Settings.Server[4] = "pop4";
     Settings.Active[4] = true;
+    Settings.Security[2] = TSecurity::None;
+    Settings.Security[4] = TSecurity::WhenOffered;
     Settings.CheckInterval = 60;
     Settings.VisiblePassword = true;
     Settings.MailProgram = "/usr/bin/thunderbird";
@@ -259,6 +345,9 @@ TEST_F(SettingsTest, SaveKeepsOtherSectionsAndRoundTrips) {
     LoadSettings();
     EXPECT_EQ(Settings.Server[4], saved.Server[4]);
     EXPECT_TRUE(Settings.Active[4]);
+    // A security never chosen stays unwritten: the server's text goes on deciding.
+    EXPECT_EQ(text.find("security1"), std::string::npos);
+    for (int n = 1; n <= kAccountCount; ++n) EXPECT_EQ(Settings.Security[n], saved.Security[n]);
     EXPECT_EQ(Settings.CheckInterval, 60);
     EXPECT_TRUE(Settings.VisiblePassword);
     EXPECT_EQ(Settings.MailProgram, saved.MailProgram);
