@@ -1,5 +1,6 @@
 #include "update/update_check.h"
 
+#include <algorithm>
 #include <exception>
 #include <filesystem>
 #include <optional>
@@ -78,12 +79,15 @@ std::string Information(const std::string& versionFile, const char* key, const s
     return ReadSetting(versionFile, kSection, key, def);
 }
 
-// Fetches the version file and stores it; false when it names no version.
-bool FetchVersionFile(THTTPClient& http1, const std::string& versionFile, std::string& version) {
+// Fetches the version file and stores it; false when it names no version. overTLS tells how
+// the file travelled.
+bool FetchVersionFile(THTTPClient& http1, const std::string& versionFile, std::string& version,
+                      bool& overTLS) {
     SetHTTPTarget(http1, UpdateHosts().UpdateHost);
     http1.Connect(kConnectTimeout);
     TVersionFileStream received;
     http1.Get("/files/kavrel.version", received);
+    overTLS = SameText(http1.TargetUri.Protocol, "https");
     const std::string& text = received.Data;
     if (IsFileOrLink(versionFile)) {
         std::error_code ec;
@@ -99,7 +103,38 @@ bool FetchVersionFile(THTTPClient& http1, const std::string& versionFile, std::s
     return !version.empty();
 }
 
-void DownloadAndStart(THTTPClient& http1, TUpdateView& view, const std::string& versionFile) {
+bool IsSha256Text(const std::string& text) {
+    return text.size() == 64 &&
+           text.find_first_not_of("0123456789abcdefABCDEF") == std::string::npos;
+}
+
+// The installer's checksum, checked before the user is asked about an update that could
+// never be installed. Without TLS it is all that vouches for the installer.
+std::string ExpectedSha256(const std::string& versionFile, bool overTLS) {
+    const std::string sha256 = Trim(Information(versionFile, "sha256", ""));
+    if (!sha256.empty() && !IsSha256Text(sha256)) {
+        throw EUpdateError(
+            "The SHA-256 checksum in the version information is not 64 hexadecimal digits.");
+    }
+    if (sha256.empty() && !overTLS) {
+        throw EUpdateError(
+            "The version information came over plain HTTP without a SHA-256 checksum of the "
+            "update, so the update was refused.");
+    }
+    return sha256;
+}
+
+// After a version file over TLS, an absolute address of the installer is fetched over TLS too,
+// whatever scheme it names. Backslashes count as slashes, as the client reads them.
+std::string SecureURL(const std::string& url) {
+    std::string slashed = url;
+    std::replace(slashed.begin(), slashed.end(), '\\', '/');
+    const auto scheme = slashed.find("://");
+    return scheme == std::string::npos ? url : "https" + slashed.substr(scheme);
+}
+
+void DownloadAndStart(THTTPClient& http1, TUpdateView& view, const std::string& versionFile,
+                      bool overTLS, const std::string& sha256) {
     const std::string sizeText = Information(versionFile, "fileSize", "1000000");
     const std::int32_t size = TryStrToInt(sizeText).value_or(1000000);
     // A bar cannot count down; such a file is broken, and so is the rest of what it says.
@@ -110,18 +145,19 @@ void DownloadAndStart(THTTPClient& http1, TUpdateView& view, const std::string& 
     view.SetProgressVisible(true);
     view.ProcessEvents();
 
-    SetHTTPTarget(http1, Information(versionFile, "fileServer", UpdateHosts().WebHost));
+    SetHTTPTarget(http1, Information(versionFile, "fileServer", UpdateHosts().WebHost), overTLS);
     http1.Connect(kConnectTimeout);
     const std::string url = Information(versionFile, "fileURL", "");
     const std::string name = InstallerFileName(Information(versionFile, "fileName", "setup.exe"));
-    TInstallerFile installer(name);
+    TInstallerFile installer(DownloadFolder(), name);
     try {
-        http1.Get(url, installer.Stream());
+        http1.Get(overTLS ? SecureURL(url) : url, installer.Stream());
     } catch (const EStreamError&) {
-        throw EUpdateError(TInstallerFile::SaveFailure(name));
+        throw EUpdateError(TInstallerFile::SaveFailure(installer.Path()));
     }
-    installer.Commit();
-    view.StartInstaller(name);
+    installer.Commit(sha256);
+    view.AppendLog("\r\n... update saved as " + installer.Path());
+    view.StartInstaller(installer.Path());
 }
 
 }  // namespace
@@ -140,10 +176,12 @@ std::string InstallerFileName(const std::string& fileName) {
     return name;
 }
 
-void SetHTTPTarget(THTTPClient& http1, const std::string& server) {
-    const bool tls = StartsText(server, "https://");
+void SetHTTPTarget(THTTPClient& http1, const std::string& server, bool tlsOnly) {
+    const bool tls = tlsOnly || StartsText(server, "https://");
     std::string_view rest = server;
-    if (tls || StartsText(server, "http://")) rest.remove_prefix(rest.find("://") + 3);
+    if (StartsText(server, "https://") || StartsText(server, "http://")) {
+        rest.remove_prefix(rest.find("://") + 3);
+    }
     // The mail accounts' "name:port" rule, with the web's standard ports.
     const TServerAddress address = SplitHostPort(rest, tls ? 443 : 80);
     http1.SetProtocol(tls ? "https" : "http");
@@ -159,7 +197,8 @@ void UpdateExecute(THTTPClient& http1, TUpdateView& view, bool& Busy) {
     try {
         const std::string versionFile = VersionFilePath();
         std::string version;
-        if (!FetchVersionFile(http1, versionFile, version)) {
+        bool overTLS = false;
+        if (!FetchVersionFile(http1, versionFile, version, overTLS)) {
             ShowNoVersionInfo(view);
             return;
         }
@@ -167,6 +206,7 @@ void UpdateExecute(THTTPClient& http1, TUpdateView& view, bool& Busy) {
             view.ShowInformation(title, title + " is the latest version.");
             return;
         }
+        const std::string sha256 = ExpectedSha256(versionFile, overTLS);
         const std::string desc = Information(versionFile, "versionDescription", "");
         const std::string date = Information(versionFile, "releaseDate", "");
         if (!view.AskYesNo(title, "An update to Kavrel is available.\rYou are running " + title +
@@ -174,7 +214,7 @@ void UpdateExecute(THTTPClient& http1, TUpdateView& view, bool& Busy) {
                                       "?")) {
             return;
         }
-        DownloadAndStart(http1, view, versionFile);
+        DownloadAndStart(http1, view, versionFile, overTLS, sha256);
     } catch (const std::exception& e) {
         ShowNoVersionInfo(view);
         view.AppendLog("\r\n... " + std::string(e.what()));

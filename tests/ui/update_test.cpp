@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <optional>
+#include <set>
 
 #include "config/u_globals.h"
 #include "desktop/f_about.h"
@@ -50,13 +51,15 @@ struct TRun {
 };
 
 // The main window over a settings folder of its own, a real web server on loopback serving
-// www/, and a current folder of its own for the installer.
+// www/, and a current folder and a download folder of its own for the installer.
 class UpdateCheckTest : public testing::Test {
   protected:
     void SetUp() override {
         fs::create_directories(dir_ / "www/files");
         fs::create_directories(dir_ / "cfg");
         fs::create_directories(dir_ / "work");
+        fs::create_directories(dir_ / "dl");
+        downloads_.emplace("XDG_DOWNLOAD_DIR", dir_ / "dl");
         oldCwd_ = fs::current_path();
         fs::current_path(dir_ / "work");
         server_.emplace(dir_ / "www");
@@ -116,13 +119,17 @@ class UpdateCheckTest : public testing::Test {
     std::string Connecting() const {
         return "\r\nConnecting to " + Address() + " to obtain update information.";
     }
+    std::string Downloaded(const std::string& name) const { return dir_ / ("dl/" + name); }
 
     test::TTempDir dir_;
     fs::path oldCwd_;
+    std::optional<test::TScopedEnv> downloads_;
     std::optional<test::THTTPFileServer> server_;
 };
 
 const std::string kInstaller = "#!/bin/sh\necho installing\n" + std::string(70000, '#') + "\n";
+const std::string kInstallerSha256 =
+    "f696e48cf9d0e111ddcb8e164514f3489a41cacb24093ad9d81cde9bb440c14b";
 const TBox kQuestion{TMessageKind::Question, "Kavrel v1.5",
                      "An update to Kavrel is available.\rYou are running Kavrel v1.5\rDo you "
                      "wish to update to Kavrel v1.51 dated 11/30/2003?"};
@@ -132,11 +139,9 @@ const TBox kQuestion{TMessageKind::Question, "Kavrel v1.5",
 std::string VersionFile(const std::string& version,
                         const std::vector<std::pair<std::string, std::string>>& changes = {}) {
     std::vector<std::pair<std::string, std::string>> keys = {
-        {"version", version},
-        {"versionDescription", "Kavrel v1.51"},
-        {"releaseDate", "11/30/2003"},
-        {"fileSize", std::to_string(kInstaller.size())},
-        {"fileURL", "setup.exe"}};
+        {"version", version},          {"versionDescription", "Kavrel v1.51"},
+        {"releaseDate", "11/30/2003"}, {"fileSize", std::to_string(kInstaller.size())},
+        {"fileURL", "setup.exe"},      {"sha256", kInstallerSha256}};
     for (const auto& [key, value] : changes) {
         auto it =
             std::find_if(keys.begin(), keys.end(), [&](const auto& k) { return k.first == key; });
@@ -155,17 +160,19 @@ std::string VersionFile(const std::string& version,
 TEST_F(UpdateCheckTest, Outcomes) {
     WriteFile(dir_ / "www/files/setup.exe", kInstaller);
     WriteFile(dir_ / "www/other.exe", kInstaller);
-    fs::create_directory(dir_ / "work/taken");
     const std::string latest = "Kavrel v1.5 is the latest version.";
     const std::string downloading = "\r\n... downloading update.";
     const std::string notFound = "\r\n... HTTP/1.0 404 File not found";
+    const std::string upperSha256 =
+        "F696E48CF9D0E111DDCB8E164514F3489A41CACB24093AD9D81CDE9BB440C14B";
     struct {
         const char* name;
         std::optional<std::string> versionFile;  // none: the server has no such file
         bool answer;
-        std::string log;  // after the connecting line
+        std::string log;  // after the connecting line, up to the saving of the installer
         std::vector<TBox> boxes;
-        std::string saved;  // the installer's name in the current folder, "" for none
+        std::string saved;  // the installer's name in the download folder, "" for none
+        std::vector<std::string> present = {};  // in the download folder before; "x/" a folder
     } const rows[] = {
         {"newer, the user agrees",
          VersionFile("00151"),
@@ -216,9 +223,30 @@ TEST_F(UpdateCheckTest, Outcomes) {
         {"installer name taken by a folder",
          VersionFile("00151", {{"fileName", "taken"}}),
          true,
-         downloading + UnableLines() + "\r\n... Unable to save the update as taken",
-         {kQuestion, UnableBox()},
-         ""},
+         downloading,
+         {kQuestion},
+         "taken (1)",
+         {"taken/"}},
+        {"installer names taken by files",
+         VersionFile("00151"),
+         true,
+         downloading,
+         {kQuestion},
+         "setup (2).exe",
+         {"setup.exe", "setup (1).exe"}},
+        {"the settings file's name",
+         VersionFile("00151", {{"fileName", "kavrel.ini"}}),
+         true,
+         downloading,
+         {kQuestion},
+         "kavrel (1).ini",
+         {"kavrel.ini"}},
+        {"the program's name",
+         VersionFile("00151", {{"fileName", "kavrel"}}),
+         true,
+         downloading,
+         {kQuestion},
+         "kavrel (1)"},
         {"a name that climbs out",
          VersionFile("00151", {{"fileName", "../escape.exe"}}),
          true,
@@ -250,25 +278,69 @@ TEST_F(UpdateCheckTest, Outcomes) {
          UnableLines() + "\r\n... Invalid size of the update: -5",
          {kQuestion, UnableBox()},
          ""},
+        {"a checksum in capitals",
+         VersionFile("00151", {{"sha256", upperSha256}}),
+         true,
+         downloading,
+         {kQuestion},
+         "setup.exe"},
+        {"an installer that does not match its checksum",
+         VersionFile("00151", {{"sha256", std::string(64, '0')}}),
+         true,
+         downloading + UnableLines() +
+             "\r\n... The downloaded update does not match the SHA-256 checksum in the version "
+             "information, so it was not saved.",
+         {kQuestion, UnableBox()},
+         ""},
+        {"a checksum that is no hexadecimal number",
+         VersionFile("00151", {{"sha256", std::string(64, 'g')}}),
+         true,
+         UnableLines() +
+             "\r\n... The SHA-256 checksum in the version information is not 64 hexadecimal "
+             "digits.",
+         {UnableBox()},
+         ""},
+        {"plain HTTP without a checksum",
+         VersionFile("00151", {{"sha256", ""}}),
+         true,
+         UnableLines() +
+             "\r\n... The version information came over plain HTTP without a SHA-256 checksum "
+             "of the update, so the update was refused.",
+         {UnableBox()},
+         ""},
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(r.name);
         fs::remove(dir_ / "www/files/kavrel.version");
         fs::remove(dir_ / "cfg/kavrel.version");
         if (r.versionFile) WriteFile(dir_ / "www/files/kavrel.version", *r.versionFile);
-        for (const char* name : {"setup.exe", "escape.exe", "abs.exe", "o.exe"})
-            fs::remove(dir_ / ("work/" + std::string(name)));
+        fs::remove_all(dir_ / "dl");
+        fs::create_directory(dir_ / "dl");
+        std::set<std::string> expected;
+        for (const std::string& name : r.present) {
+            if (name.ends_with('/'))
+                fs::create_directory(Downloaded(name));
+            else
+                WriteFile(Downloaded(name), "mine");
+            expected.insert(name.ends_with('/') ? name.substr(0, name.size() - 1) : name);
+        }
+        const std::size_t requests = server_->Requests().size();
         const auto w = Open(Address());
         const TRun run = Run(*w, r.answer);
 
-        EXPECT_EQ(LogTail(*w), Connecting() + r.log);
-        EXPECT_EQ(run.Boxes, r.boxes);
         const bool installed = !r.saved.empty();
-        EXPECT_EQ(run.Started,
-                  installed ? std::vector<std::string>{r.saved} : std::vector<std::string>{});
+        EXPECT_EQ(LogTail(*w),
+                  Connecting() + r.log +
+                      (installed ? "\r\n... update saved as " + Downloaded(r.saved) : ""));
+        EXPECT_EQ(run.Boxes, r.boxes);
+        EXPECT_EQ(run.Started, installed ? std::vector<std::string>{Downloaded(r.saved)}
+                                         : std::vector<std::string>{});
         EXPECT_EQ(run.Closed, installed);
+        // A refusal before the download asks the server for nothing but the version file.
+        EXPECT_EQ(server_->Requests().size() - requests, r.log.starts_with(downloading) ? 2u : 1u);
         if (installed) {
-            EXPECT_EQ(ReadFile(dir_ / ("work/" + r.saved)), kInstaller);
+            EXPECT_EQ(ReadFile(Downloaded(r.saved)), kInstaller);
+            expected.insert(r.saved);
             // The program ends as it is: busy and with the hourglass.
             EXPECT_TRUE(w->Busy);
             EXPECT_NE(QGuiApplication::overrideCursor(), nullptr);
@@ -281,10 +353,19 @@ TEST_F(UpdateCheckTest, Outcomes) {
             EXPECT_TRUE(w->labProgress->text().isEmpty());
             EXPECT_FALSE(w->http1.IsConnected());
         }
-        // Nothing lands outside the current folder, whatever the server names.
+        // Nothing replaced, nothing left behind, nothing outside the download folder.
+        std::set<std::string> found;
+        for (const auto& e : fs::directory_iterator(dir_ / "dl"))
+            found.insert(e.path().filename().string());
+        EXPECT_EQ(found, expected);
+        for (const std::string& name : r.present) {
+            if (!name.ends_with('/')) {
+                EXPECT_EQ(ReadFile(Downloaded(name)), "mine");
+            }
+        }
+        EXPECT_TRUE(fs::is_empty(dir_ / "work"));
         EXPECT_FALSE(fs::exists(dir_ / "escape.exe"));
         EXPECT_EQ(ReadFile(dir_ / "abs.exe"), "");
-        EXPECT_FALSE(fs::exists(dir_ / "work/.profile"));
         // The version file is kept beside the settings, unless it was too large to be one.
         const bool refused = r.versionFile && r.versionFile->size() > 64 * 1024;
         if (!r.versionFile) {
@@ -329,14 +410,20 @@ TEST_F(UpdateCheckTest, OverHttps) {
     test::THTTPFileServer secure(dir_ / "www", {pair.cert, pair.key});
     const std::string origin = "localhost:" + std::to_string(secure.Port());
     WriteFile(dir_ / "www/files/setup.exe", kInstaller);
+    // After a version file over TLS, neither plain addresses nor a missing checksum lower the
+    // installer to plain HTTP.
     WriteFile(dir_ / "www/files/kavrel.version",
-              VersionFile("00151", {{"fileURL", "https://" + origin + "/files/setup.exe"}}));
+              VersionFile("00151", {{"fileServer", "http://" + origin},
+                                    {"fileURL", "http://" + origin + "/files/setup.exe"},
+                                    {"sha256", ""}}));
     {
         const auto w = Open("https://" + origin);
         const TRun run = Run(*w, true);
-        EXPECT_EQ(LogTail(*w), Connecting() + "\r\n... downloading update.");
-        EXPECT_EQ(run.Started, std::vector<std::string>{"setup.exe"});
-        EXPECT_EQ(ReadFile(dir_ / "work/setup.exe"), kInstaller);
+        EXPECT_EQ(LogTail(*w), Connecting() +
+                                   "\r\n... downloading update.\r\n... update saved as " +
+                                   Downloaded("setup.exe"));
+        EXPECT_EQ(run.Started, std::vector<std::string>{Downloaded("setup.exe")});
+        EXPECT_EQ(ReadFile(Downloaded("setup.exe")), kInstaller);
         EXPECT_EQ(secure.Requests(),
                   (std::vector<std::string>{"/files/kavrel.version", "/files/setup.exe"}));
         while (QGuiApplication::overrideCursor()) QGuiApplication::restoreOverrideCursor();

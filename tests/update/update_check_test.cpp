@@ -5,6 +5,8 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <optional>
+#include <utility>
 
 #include "tests/support/raises.h"
 #include "tests/support/temp_dir.h"
@@ -50,6 +52,7 @@ TEST(UpdateCheck, TargetHostAndPort) {
         const char* host;
         int port;
         const char* protocol = "http";
+        bool tlsOnly = false;
     } const rows[] = {
         {"updates.example.net", "updates.example.net", 80},
         {"updates.example.net:8080", "updates.example.net", 8080},
@@ -61,11 +64,13 @@ TEST(UpdateCheck, TargetHostAndPort) {
         {"https://updates.example.net", "updates.example.net", 443, "https"},
         {"HTTPS://updates.example.net:8443", "updates.example.net", 8443, "https"},
         {"pop3s://updates.example.net", "pop3s://updates.example.net", 80},
+        {"updates.example.net", "updates.example.net", 443, "https", true},
+        {"http://updates.example.net:8080", "updates.example.net", 8080, "https", true},
     };
     for (const auto& r : rows) {
         THTTPClient client;
         client.SetPort(1234);
-        SetHTTPTarget(client, r.server);
+        SetHTTPTarget(client, r.server, r.tlsOnly);
         EXPECT_EQ(client.GetHost(), r.host) << r.server;
         EXPECT_EQ(client.GetPort(), r.port) << r.server;
         EXPECT_EQ(client.TargetUri.Port, std::to_string(r.port)) << r.server;
@@ -94,54 +99,81 @@ TEST(UpdateCheck, HostsFromTheSettingsFile) {
     EXPECT_EQ(WebAddress(), "https://kavrel.example.org/");
 }
 
-// The installer files are made in the current folder, so each case runs in a folder of its own.
+TEST(UpdateCheck, DownloadFolder) {
+    test::TTempDir dir;
+    for (const char* sub : {"home/Downloads", "home/.config", "home/Named", "env"})
+        std::filesystem::create_directories(dir / sub);
+    const std::string home = dir / "home";
+    struct {
+        const char* name;
+        std::optional<std::string> env;
+        std::string userDirs;
+        std::string folder;
+    } const rows[] = {
+        {"the variable", dir / "env/", "XDG_DOWNLOAD_DIR=\"$HOME/Named\"", dir / "env"},
+        {"a variable naming no folder", dir / "gone", "XDG_DOWNLOAD_DIR=\"$HOME/Named\"",
+         home + "/Named"},
+        {"a relative variable", "env", "", home + "/Downloads"},
+        {"an absolute entry, the last one winning", std::nullopt,
+         "# x\nXDG_DOWNLOAD_DIR=\"/nowhere\"\n  XDG_DOWNLOAD_DIR=\"" + dir / "env" + "\"\n",
+         dir / "env"},
+    };
+    const test::TScopedEnv homeEnv("HOME", home);
+    const test::TScopedEnv config("XDG_CONFIG_HOME", std::nullopt);
+    for (const auto& r : rows) {
+        const test::TScopedEnv env("XDG_DOWNLOAD_DIR", r.env);
+        test::WriteFile(home + "/.config/user-dirs.dirs", r.userDirs);
+        EXPECT_EQ(DownloadFolder(), r.folder) << r.name;
+    }
+    const test::TScopedEnv unset("XDG_DOWNLOAD_DIR", std::nullopt);
+    test::WriteFile(home + "/.config/user-dirs.dirs", "");
+    std::filesystem::remove(home + "/Downloads");
+    EXPECT_EQ(DownloadFolder(), std::filesystem::current_path().string());
+}
+
 class InstallerFile : public testing::Test {
   protected:
-    void SetUp() override {
-        old_ = std::filesystem::current_path();
-        std::filesystem::current_path(dir_.path());
-    }
-    void TearDown() override { std::filesystem::current_path(old_); }
-    static std::size_t Entries() {
+    std::size_t Entries() const {
         std::size_t n = 0;
-        for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(".")) ++n;
+        for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir_.path())) ++n;
         return n;
     }
 
     test::TTempDir dir_;
-    std::filesystem::path old_;
 };
 
-TEST_F(InstallerFile, CompleteDownloadReplacesTheOldFile) {
-    test::WriteFile("setup.exe", "old");
-    {
-        TInstallerFile file("setup.exe");
+// What the rows through the window do not reach: a name in capitals, and a link to nowhere,
+// which a test for existence would take for a free name.
+TEST_F(InstallerFile, CompleteDownloadTakesAFreeName) {
+    std::filesystem::create_symlink(dir_ / "nowhere", dir_ / "setup.exe");
+    for (const auto& [name, saved] :
+         {std::pair{"setup.exe", "setup (1).exe"}, std::pair{"KAVREL", "KAVREL (1)"}}) {
+        TInstallerFile file(dir_.path(), name);
         file.Stream().Write("new installer", 13);
-        EXPECT_EQ(test::ReadFile("setup.exe"), "old") << "replaced before it was whole";
         file.Commit();
+        EXPECT_EQ(file.Path(), dir_ / saved);
+        EXPECT_EQ(test::ReadFile(file.Path()), "new installer");
+        struct stat st {};
+        ASSERT_EQ(::stat(file.Path().c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 07777, 0644u);
     }
-    EXPECT_EQ(test::ReadFile("setup.exe"), "new installer");
-    struct stat st {};
-    ASSERT_EQ(::stat("setup.exe", &st), 0);
-    EXPECT_EQ(st.st_mode & 07777, 0644u);
-    EXPECT_EQ(Entries(), 1u);
+    EXPECT_TRUE(std::filesystem::is_symlink(dir_ / "setup.exe"));
+    EXPECT_EQ(Entries(), 3u);
 }
 
 TEST_F(InstallerFile, BrokenDownloadLeavesNothing) {
-    test::WriteFile("setup.exe", "old");
+    test::WriteFile(dir_ / "setup.exe", "old");
     {
-        TInstallerFile file("setup.exe");
+        TInstallerFile file(dir_.path(), "setup.exe");
         file.Stream().Write("half", 4);
     }
-    EXPECT_EQ(test::ReadFile("setup.exe"), "old");
+    EXPECT_EQ(test::ReadFile(dir_ / "setup.exe"), "old");
     EXPECT_EQ(Entries(), 1u);
 }
 
-TEST_F(InstallerFile, NameTakenByAFolderIsASaveFailure) {
-    std::filesystem::create_directory("taken");
-    TInstallerFile file("taken");
-    EXPECT_EQ(test::MessageOf<EUpdateError>([&] { file.Commit(); }),
-              "Unable to save the update as taken");
+TEST_F(InstallerFile, MissingFolderIsASaveFailure) {
+    EXPECT_EQ(test::MessageOf<EUpdateError>([&] { TInstallerFile file(dir_ / "gone", "x"); }),
+              "Unable to save the update as " + dir_ / "gone/x");
 }
 
 }  // namespace
