@@ -9,10 +9,10 @@
 #include "base/strings.h"
 #include "config/u_globals.h"
 #include "core/account_checks.h"
+#include "core/account_session.h"
 #include "core/mail_list.h"
 #include "core/mail_lookup.h"
 #include "net/mail/mail_message.h"
-#include "net/pop3/server_address.h"
 
 namespace kavrel {
 namespace {
@@ -142,12 +142,8 @@ enum class TAccountOutcome {
 TAccountOutcome CheckAccount(int slot, TPOP3& pop, TMailWatchView& view, TMailLookup& lookup,
                              bool& newMail) {
     std::vector<std::string> listing;
-    const std::string host = Settings.Server[slot];
-    const std::string login = Settings.Account[slot];
-    SetServer(pop, host);
-    pop.Username = login;
-    pop.Password = Settings.Password[slot];
-    const std::string mailBox = host + "->" + login;
+    const std::string mailBox = Settings.Server[slot] + "->" + Settings.Account[slot];
+    PrepareSession(pop, slot);
     view.AppendLog("\r\nChecking " + mailBox);
     view.SetProgressLabel("Checking " + mailBox);
 
@@ -155,9 +151,12 @@ TAccountOutcome CheckAccount(int slot, TPOP3& pop, TMailWatchView& view, TMailLo
     std::int32_t n = 0;
     try {
         pop.Connect(kConnectTimeout);
+        const bool inClear = NoteSession(pop);
         pop.ListUids(listing);
         n = pop.GetMessageCount();
-        view.AppendLog(" ... " + std::to_string(n) + " messages waiting.");
+        // A password that went in clear is never a quiet matter.
+        view.AppendLog(" ... " + std::to_string(n) + " messages waiting." +
+                       (inClear ? " (unencrypted)" : ""));
         view.SetProgressMax(n);
     } catch (const std::exception& e) {
         view.AppendLog(std::string(" ... ERROR: ") + e.what());

@@ -5,9 +5,9 @@
 #include <vector>
 
 #include "config/u_globals.h"
+#include "core/account_session.h"
 #include "core/check_cycle.h"
 #include "core/mail_list.h"
-#include "net/pop3/server_address.h"
 
 namespace kavrel {
 namespace {
@@ -58,13 +58,12 @@ void DeleteMessage(std::int32_t position, TPOP3& pop, bool& busy, TMailWatchView
     TWaitGuard waitGuard(view);
     const std::string uid = entry().UID;
     const int slot = entry().AccountIndex;
-    SetServer(pop, Settings.Server[slot]);
-    pop.Username = Settings.Account[slot];
-    pop.Password = Settings.Password[slot];
+    PrepareSession(pop, slot);
     view.AppendLog("\r\nDeleting email " + entry().Subject);
 
     try {
         pop.Connect(kConnectTimeout);
+        NoteSession(pop);
         pop.ListUids(listing);
         for (std::size_t a = 1; a <= listing.size(); ++a) {
             if (UidFromUidlLine(listing[a - 1]) == uid) {

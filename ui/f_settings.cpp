@@ -1,6 +1,7 @@
 #include "ui/f_settings.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QFrame>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -11,12 +12,14 @@
 #include <QShowEvent>
 #include <algorithm>
 #include <iterator>
+#include <utility>
 
 #include "base/strings.h"
 #include "config/settings.h"
 #include "config/u_globals.h"
 #include "config/utils.h"
 #include "desktop/qt_text.h"
+#include "net/pop3/server_address.h"
 #include "ui/file_name_edit.h"
 #include "ui/placement_store.h"
 #include "ui/spin_edit.h"
@@ -25,8 +28,34 @@ namespace kavrel {
 namespace {
 
 // Columns of the account grid, with their designed widths.
-enum TColumn { kServerCol, kAccountCol, kPasswordCol, kEnabledCol, kColumns };
-constexpr int kColumnWidth[kColumns] = {145, 137, 121, 49};
+enum TColumn { kServerCol, kAccountCol, kPasswordCol, kSecurityCol, kEnabledCol, kColumns };
+constexpr int kColumnWidth[kColumns] = {145, 137, 121, 150, 49};
+
+// The choices of the "Security" column, in their order.
+constexpr std::pair<TSecurity, const char*> kSecurityChoices[] = {
+    {TSecurity::TLS, "TLS"},
+    {TSecurity::STARTTLS, "STARTTLS"},
+    {TSecurity::WhenOffered, "STARTTLS when offered"},
+    {TSecurity::None, "None"},
+};
+
+// What a row shows before the user chooses: a new account starts at TLS; an account from a
+// settings file written before the choice existed shows what its server's text means.
+TSecurity ShownSecurity(TSecurity stored, const std::string& server) {
+    if (stored != TSecurity::Auto) return stored;
+    if (Trim(server).empty()) return TSecurity::TLS;
+    switch (ServerAddressOf(server).TLS) {
+        case TTLSMode::tmImplicit:
+            return TSecurity::TLS;
+        case TTLSMode::tmRequired:
+            return TSecurity::STARTTLS;
+        case TTLSMode::tmNone:
+            return TSecurity::None;
+        case TTLSMode::tmWhenOffered:
+            break;
+    }
+    return TSecurity::WhenOffered;
+}
 constexpr int kHeadingRow = 8;
 
 // The heading captions and the strip behind the "Enabled" boxes share the button-highlight
@@ -131,11 +160,13 @@ void TfSettings::CreateControls() {
     grid->addWidget(Heading(this, "POP Server"), kHeadingRow, kServerCol);
     grid->addWidget(Heading(this, "Account Login"), kHeadingRow, kAccountCol);
     grid->addWidget(Heading(this, "Password"), kHeadingRow, kPasswordCol);
+    grid->addWidget(Heading(this, "Security"), kHeadingRow, kSecurityCol);
     grid->addWidget(Heading(this, "Enabled"), kHeadingRow, kEnabledCol);
 
     QLineEdit** servers[] = {&txtServer1, &txtServer2, &txtServer3, &txtServer4};
     QLineEdit** accounts[] = {&txtAcct1, &txtAcct2, &txtAcct3, &txtAcct4};
     QLineEdit** passwords[] = {&txtPass1, &txtPass2, &txtPass3, &txtPass4};
+    QComboBox** securities[] = {&cboSecurity1, &cboSecurity2, &cboSecurity3, &cboSecurity4};
     QCheckBox** enables[] = {&chkEnable1, &chkEnable2, &chkEnable3, &chkEnable4};
     for (int i = 0; i < kAccountCount; ++i) {
         const int row = kHeadingRow + 1 + i;
@@ -148,12 +179,18 @@ void TfSettings::CreateControls() {
         (*passwords[i])->setAccessibleName(QStringLiteral("Password ") + number);
         // Hidden characters show as "*", whatever the style's own choice.
         (*passwords[i])->setStyleSheet(QStringLiteral("lineedit-password-character: 42;"));
+        *securities[i] = new QComboBox(this);
+        (*securities[i])->setAccessibleName(QStringLiteral("Security ") + number);
+        for (const auto& [security, caption] : kSecurityChoices) {
+            (*securities[i])->addItem(QString::fromUtf8(caption), static_cast<int>(security));
+        }
         *enables[i] = new QCheckBox(this);
         (*enables[i])->setAccessibleName(QStringLiteral("Enabled ") + number);
         (*enables[i])->setEnabled(false);
         grid->addWidget(*servers[i], row, kServerCol);
         grid->addWidget(*accounts[i], row, kAccountCol);
         grid->addWidget(*passwords[i], row, kPasswordCol);
+        grid->addWidget(*securities[i], row, kSecurityCol);
         grid->addWidget(*enables[i], row, kEnabledCol, Qt::AlignCenter);
         connect(*servers[i], &QLineEdit::textChanged, this, &TfSettings::txtServer1Change);
         connect(*accounts[i], &QLineEdit::textChanged, this, &TfSettings::txtServer1Change);
@@ -172,7 +209,7 @@ void TfSettings::CreateControls() {
     chkVisiblePass = new QCheckBox(QStringLiteral("Make passwords visible"), this);
     connect(chkVisiblePass, &QCheckBox::toggled, this, &TfSettings::chkVisiblePassClick);
     grid->addWidget(chkVisiblePass, kHeadingRow + 7, kServerCol, 1, 2);
-    grid->addWidget(btnClose, kHeadingRow + 7, kPasswordCol, 1, 2, Qt::AlignRight);
+    grid->addWidget(btnClose, kHeadingRow + 7, kSecurityCol, 1, 2, Qt::AlignRight);
 
     QWidget* const order[] = {chkStartWithWindows,
                               txtCheckInterval,
@@ -184,18 +221,22 @@ void TfSettings::CreateControls() {
                               txtServer1,
                               txtAcct1,
                               txtPass1,
+                              cboSecurity1,
                               chkEnable1,
                               txtServer2,
                               txtAcct2,
                               txtPass2,
+                              cboSecurity2,
                               chkEnable2,
                               txtServer3,
                               txtAcct3,
                               txtPass3,
+                              cboSecurity3,
                               chkEnable3,
                               txtServer4,
                               txtAcct4,
                               txtPass4,
+                              cboSecurity4,
                               chkEnable4,
                               btnClose,
                               chkVisiblePass};
@@ -215,13 +256,13 @@ void TfSettings::FormCreate() {
 TfSettings::TAccountRow TfSettings::Row(int n) const {
     switch (n) {
         case 1:
-            return {txtServer1, txtAcct1, txtPass1, chkEnable1};
+            return {txtServer1, txtAcct1, txtPass1, cboSecurity1, chkEnable1};
         case 2:
-            return {txtServer2, txtAcct2, txtPass2, chkEnable2};
+            return {txtServer2, txtAcct2, txtPass2, cboSecurity2, chkEnable2};
         case 3:
-            return {txtServer3, txtAcct3, txtPass3, chkEnable3};
+            return {txtServer3, txtAcct3, txtPass3, cboSecurity3, chkEnable3};
         default:
-            return {txtServer4, txtAcct4, txtPass4, chkEnable4};
+            return {txtServer4, txtAcct4, txtPass4, cboSecurity4, chkEnable4};
     }
 }
 
@@ -232,6 +273,11 @@ void TfSettings::SettingsToControls() {
     for (int n = 1; n <= kAccountCount; ++n) Row(n).Server->setText(ToQString(s.Server[n]));
     for (int n = 1; n <= kAccountCount; ++n) Row(n).Account->setText(ToQString(s.Account[n]));
     for (int n = 1; n <= kAccountCount; ++n) Row(n).Password->setText(ToQString(s.Password[n]));
+    for (int n = 1; n <= kAccountCount; ++n) {
+        QComboBox* box = Row(n).Security;
+        box->setCurrentIndex(
+            box->findData(static_cast<int>(ShownSecurity(s.Security[n], s.Server[n]))));
+    }
     chkStartWithWindows->setChecked(s.StartWithWindows);
     txtCheckInterval->SetValue(s.CheckInterval);
     chkVisiblePass->setChecked(s.VisiblePassword);
@@ -257,6 +303,7 @@ void TfSettings::ControlsToSettings() {
         s.Server[n] = FromQString(row.Server->text());
         s.Account[n] = FromQString(row.Account->text());
         s.Password[n] = FromQString(row.Password->text());
+        s.Security[n] = static_cast<TSecurity>(row.Security->currentData().toInt());
     }
     s.StartWithWindows = chkStartWithWindows->isChecked();
     s.CheckInterval = txtCheckInterval->Value();

@@ -3,6 +3,7 @@
 #include <QDialog>
 
 class QCheckBox;
+class QComboBox;
 class QLineEdit;
 class QPushButton;
 
@@ -41,18 +42,22 @@ class TfSettings : public QDialog {
     QLineEdit* txtServer1;
     QLineEdit* txtAcct1;
     QLineEdit* txtPass1;
+    QComboBox* cboSecurity1;
     QCheckBox* chkEnable1;
     QLineEdit* txtServer2;
     QLineEdit* txtAcct2;
     QLineEdit* txtPass2;
+    QComboBox* cboSecurity2;
     QCheckBox* chkEnable2;
     QLineEdit* txtServer3;
     QLineEdit* txtAcct3;
     QLineEdit* txtPass3;
+    QComboBox* cboSecurity3;
     QCheckBox* chkEnable3;
     QLineEdit* txtServer4;
     QLineEdit* txtAcct4;
     QLineEdit* txtPass4;
+    QComboBox* cboSecurity4;
     QCheckBox* chkEnable4;
     QPushButton* btnClose;
     QCheckBox* chkVisiblePass;
@@ -63,6 +68,7 @@ class TfSettings : public QDialog {
         QLineEdit* Server;
         QLineEdit* Account;
         QLineEdit* Password;
+        QComboBox* Security;
         QCheckBox* Enabled;
     };
     TAccountRow Row(int n) const;

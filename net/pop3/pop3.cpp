@@ -63,13 +63,14 @@ void TPOP3::Connect(int ATimeout) {
         AwaitReply({kOk});
         const std::string greeting = FirstTextLine(LastReply);
         ReadCapabilities();
-        if (TLS != TTLSMode::tmImplicit && HasCapability("STLS")) {
+        const bool offered = HasCapability("STLS");
+        if ((TLS == TTLSMode::tmWhenOffered || TLS == TTLSMode::tmRequired) && offered) {
             SendCommand("STLS", kOk);
             StartTLS();
             // What was listed in clear may have been forged (RFC 2595): ask again.
             ReadCapabilities();
         } else if (TLS == TTLSMode::tmRequired) {
-            throw ETLSError("TLS: the server does not offer STLS, which this account requires");
+            throw ETLSError(NoSTLSText);
         }
         if (APOP) {
             const auto open = greeting.find('<');

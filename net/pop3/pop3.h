@@ -9,8 +9,12 @@
 namespace kavrel {
 
 // How a session protects the login: TLS from the first byte; STLS when the server offers it
-// in its CAPA listing (else plain, as POP3 always was); or STLS and nothing else.
-enum class TTLSMode { tmImplicit, tmWhenOffered, tmRequired };
+// in its CAPA listing (else plain, as POP3 always was); STLS and nothing else; or plain, at
+// the user's express choice.
+enum class TTLSMode { tmImplicit, tmWhenOffered, tmRequired, tmNone };
+
+inline constexpr char kNoSTLSRequired[] =
+    "TLS: the server does not offer STLS, which this account requires";
 
 // A POP3 session (RFC 1939): log in, list unique ids, count, fetch headers, read sizes,
 // mark for deletion and log out. Every failure is raised; its message is what the log shows.
@@ -22,6 +26,8 @@ class TPOP3 : public TMessageClient {
     std::string Password;
     bool APOP = false;
     TTLSMode TLS = TTLSMode::tmWhenOffered;
+    // The failure of tmRequired with a server that does not offer STLS.
+    std::string NoSTLSText = kNoSTLSRequired;
 
     // What the server's CAPA listing named last (first words, upper case); empty when it
     // answered CAPA with an error.

@@ -60,6 +60,21 @@ TServerAddress ServerAddressOf(const std::string& server) {
     return address;
 }
 
+TServerAddress ServerAddressOf(const std::string& server, TTLSMode mode) {
+    std::string_view text = server;
+    if (!TakePrefix(text, "pop3s://") && TakePrefix(text, "pop3://")) {
+        const auto query = text.rfind('?');
+        if (query != std::string_view::npos && SameText(text.substr(query), "?tls=required")) {
+            text = text.substr(0, query);
+        }
+    }
+    TServerAddress address;
+    address.Port = mode == TTLSMode::tmImplicit ? kPop3sPort : kPop3Port;
+    address.TLS = mode;
+    SplitPort(text, address);
+    return address;
+}
+
 TServerAddress SplitHostPort(std::string_view text, int defaultPort) {
     TServerAddress address;
     address.Port = defaultPort;
@@ -67,8 +82,8 @@ TServerAddress SplitHostPort(std::string_view text, int defaultPort) {
     return address;
 }
 
-void SetServer(TPOP3& client, const std::string& server) {
-    const TServerAddress address = ServerAddressOf(server);
+void SetServer(TPOP3& client, const std::string& server, std::optional<TTLSMode> mode) {
+    const TServerAddress address = mode ? ServerAddressOf(server, *mode) : ServerAddressOf(server);
     client.Host = address.Host;
     client.Port = address.Port;
     client.TLS = address.TLS;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -21,11 +22,18 @@ struct TServerAddress {
 
 TServerAddress ServerAddressOf(const std::string& server);
 
+// The server of an account whose security was chosen apart from its text: host and port as
+// the text gives them (a scheme or "?tls=required" in it does not count), the port otherwise
+// the mode's own: 995 for TLS from the first byte, else 110.
+TServerAddress ServerAddressOf(const std::string& server, TTLSMode mode);
+
 // Only the "name:port" rule, no scheme read: a valid port is split off, else the whole text
 // is the host and the port is defaultPort.
 TServerAddress SplitHostPort(std::string_view text, int defaultPort);
 
-// Gives the session the host, port and TLS mode of server.
-void SetServer(TPOP3& client, const std::string& server);
+// Gives the session the host, port and TLS mode of server; a mode given overrides the one the
+// text implies.
+void SetServer(TPOP3& client, const std::string& server,
+               std::optional<TTLSMode> mode = std::nullopt);
 
 }  // namespace kavrel

@@ -63,7 +63,7 @@ TEST_F(CommandLineCheck, PrintsTheLogThenTheToolTip) {
     int status = -1;
     EXPECT_EQ(CheckOnce({}, status),
               "Checking accounts T\nChecking " + Host(one) +
-                  "->ann ... 1 messages waiting.\nChecking " + Host(refused) +
+                  "->ann ... 1 messages waiting. (unencrypted)\nChecking " + Host(refused) +
                   "->ann ... ERROR:  closed for the night\n\n1 (1/0?) waiting\n");
     EXPECT_EQ(status, 0) << "one account answered";
     EXPECT_FALSE(std::filesystem::exists(started));

@@ -73,6 +73,14 @@ void TTapRelay::Relay(int client) {
             }
             const int to = side == 0 ? server.get() : client;
             ssize_t end = n;
+            if (side == 1 && StripSTLS) {
+                std::string passed(buffer, static_cast<std::size_t>(n));
+                for (auto at = passed.find("\r\nSTLS\r\n"); at != std::string::npos;
+                     at = passed.find("\r\nSTLS\r\n"))
+                    passed.erase(at, 6);
+                end = static_cast<ssize_t>(passed.size());
+                passed.copy(buffer, passed.size());
+            }
             if (side == 1 && Hold) {
                 if (held) continue;
                 held = true;

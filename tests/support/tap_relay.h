@@ -29,6 +29,9 @@ class TTapRelay {
     // Once set, only the first three bytes of what the server sends next pass and nothing
     // after them, as from a server that stalls in the middle of a TLS record.
     std::atomic<bool> Hold = false;
+    // Takes the line "STLS" out of what the server sends, as a man in the middle who wants the
+    // password in clear would.
+    std::atomic<bool> StripSTLS = false;
 
   private:
     void Run();

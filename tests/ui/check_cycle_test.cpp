@@ -40,7 +40,8 @@ TEST_F(CheckCycleTest, FirstCycleFindsAllNewAndTheSecondNothing) {
     ASSERT_FALSE(window->isVisible());
 
     window->actCheck->trigger();
-    const std::string line = "\r\nChecking " + Host(server) + "->ann ... 2 messages waiting.";
+    const std::string line =
+        "\r\nChecking " + Host(server) + "->ann ... 2 messages waiting. (unencrypted)";
     EXPECT_EQ(Log(), "Checking accounts T" + line);
     ASSERT_EQ(MailList.size(), 2u);
     const PW_MAIL& first = MailList[0].UID == "u1" ? MailList[0] : MailList[1];
@@ -121,8 +122,8 @@ TEST_F(CheckCycleTest, AFailedAccountKeepsItsMessagesAndAnnouncesNothingAgain) {
     }
 
     window->CheckMail();
-    EXPECT_EQ(Log(),
-              "Checking accounts T\r\nChecking " + Host(server) + "->ann ... 3 messages waiting.")
+    EXPECT_EQ(Log(), "Checking accounts T\r\nChecking " + Host(server) +
+                         "->ann ... 3 messages waiting. (unencrypted)")
         << "no sound looked for: nothing is new";
     EXPECT_EQ(window->txtTray->Hint(), "3 emails waiting");
     EXPECT_EQ(window->txtTray->Bitmap().pixelColor(0, 0).name(), highlight);
@@ -151,9 +152,10 @@ TEST_F(CheckCycleTest, ABadHeaderHidesNoOtherMessage) {
     TScriptServer server(session + Quit());
     Account(1, server);
     window->CheckMail();
-    EXPECT_EQ(Log(), "Checking accounts T\r\nChecking " + Host(server) +
-                         "->ann ... 3 messages waiting.\r\nERROR retrieving message header "
-                         "#1\r\n@ Outside address");
+    EXPECT_EQ(Log(),
+              "Checking accounts T\r\nChecking " + Host(server) +
+                  "->ann ... 3 messages waiting. (unencrypted)\r\nERROR retrieving message header "
+                  "#1\r\n@ Outside address");
     EXPECT_EQ(Uids(), (std::vector<std::string>{"u1", "u2", "u3"}));
     EXPECT_EQ(window->txtTray->Hint(), "3 emails waiting") << "nothing uncertain about the count";
     EXPECT_TRUE(PageShows("One") && PageShows("Two") && PageShows("Three"));
@@ -194,8 +196,8 @@ TEST_F(CheckCycleTest, APipeliningServerGetsTheCommandsAhead) {
     Account(1, server);
 
     window->CheckMail();
-    EXPECT_EQ(Log(),
-              "Checking accounts T\r\nChecking " + Host(server) + "->ann ... 3 messages waiting.");
+    EXPECT_EQ(Log(), "Checking accounts T\r\nChecking " + Host(server) +
+                         "->ann ... 3 messages waiting. (unencrypted)");
     EXPECT_EQ(Uids(), (std::vector<std::string>{"u1", "u2"}));
     window->CheckMail();
     EXPECT_EQ(MailList.size(), 70u);
@@ -218,7 +220,7 @@ TEST_F(CheckCycleTest, AFailedAccountDoesNotStopTheNext) {
     window->CheckMail();
     EXPECT_EQ(Log(), "Checking accounts T\r\nChecking " + Host(refusing) +
                          "->ann ... ERROR:  [AUTH] Authentication failed.\r\n\r\nChecking " +
-                         Host(working) + "->ann ... 1 messages waiting.");
+                         Host(working) + "->ann ... 1 messages waiting. (unencrypted)");
     EXPECT_EQ(window->txtTray->Hint(), "1 (0?/1) waiting");
     EXPECT_TRUE(refusing.Finish()) << refusing.Report();
     EXPECT_TRUE(working.Finish()) << working.Report();
@@ -232,9 +234,10 @@ TEST_F(CheckCycleTest, ListingShorterThanTheCount) {
                        Top(1, kTwo[0]) + Quit());
     Account(1, bare);
     window->CheckMail();
-    EXPECT_EQ(Log(), "Checking accounts T\r\nChecking " + Host(bare) +
-                         "->ann ... 1 messages waiting.\r\nERROR retrieving message header "
-                         "#1\r\nList index out of bounds (0)");
+    EXPECT_EQ(Log(),
+              "Checking accounts T\r\nChecking " + Host(bare) +
+                  "->ann ... 1 messages waiting. (unencrypted)\r\nERROR retrieving message header "
+                  "#1\r\nList index out of bounds (0)");
     ASSERT_EQ(MailList.size(), 1u);
     EXPECT_EQ(MailList[0].AccountIndex, 1);
     EXPECT_EQ(MailList[0].MsgNumber, 1);
@@ -260,8 +263,8 @@ TEST_F(CheckCycleTest, EmptyMailboxSendsNothingAfterStatButTheLogOut) {
     TScriptServer server(LogIn() + Uidl({}) + Stat(0) + Quit());
     Account(1, server);
     window->CheckMail();
-    EXPECT_EQ(Log(),
-              "Checking accounts T\r\nChecking " + Host(server) + "->ann ... 0 messages waiting.");
+    EXPECT_EQ(Log(), "Checking accounts T\r\nChecking " + Host(server) +
+                         "->ann ... 0 messages waiting. (unencrypted)");
     EXPECT_EQ(window->labMessages->text(), "0 messages waiting");
     EXPECT_GT(window->pbProgress->maximum(), 0) << "a range of 0 to 0 is the busy animation";
     EXPECT_TRUE(server.Finish()) << server.Report();
@@ -323,8 +326,8 @@ TEST_F(CheckCycleTest, CommandsDuringACheckLeaveNoTrace) {
     window->CheckMail();
     EXPECT_TRUE(ranInside);
     EXPECT_EQ(Log(), "Checking accounts T\r\nChecking " + Host(first) +
-                         "->ann ... 1 messages waiting.\r\nChecking " + Host(second) +
-                         "->ann ... 1 messages waiting.");
+                         "->ann ... 1 messages waiting. (unencrypted)\r\nChecking " + Host(second) +
+                         "->ann ... 1 messages waiting. (unencrypted)");
     EXPECT_EQ(Uids(), (std::vector<std::string>{"u1", "u2"}));
     EXPECT_TRUE(first.Finish()) << first.Report();
     EXPECT_TRUE(second.Finish()) << second.Report();
@@ -340,8 +343,8 @@ TEST_F(CheckCycleTest, MissingProgramAndSoundAreLogged) {
                                 "\" cannot be found. Please re-configure it.";
     const std::string sound = "\r\nERROR cannot find sound file \"" + Settings.NewMailWave +
                               "\". Please re-configure it.";
-    const std::string account =
-        "Checking accounts T\r\nChecking " + Host(server) + "->ann ... 2 messages waiting.";
+    const std::string account = "Checking accounts T\r\nChecking " + Host(server) +
+                                "->ann ... 2 messages waiting. (unencrypted)";
 
     window->CheckMail();
     EXPECT_EQ(Log(), account + program + sound);
@@ -356,9 +359,11 @@ TEST_F(CheckCycleTest, ASoundThatCannotBePlayedIsLogged) {
     Settings.NewMailWave = dir_ / "chime.wav";
     WriteFile(Settings.NewMailWave, "this is no sound\n");
     window->CheckMail();
-    EXPECT_EQ(Log(), "Checking accounts T\r\nChecking " + Host(server) +
-                         "->ann ... 1 messages waiting.\r\nERROR unable to play sound file \"" +
-                         Settings.NewMailWave + "\"\r\nFormat not recognised.");
+    EXPECT_EQ(
+        Log(),
+        "Checking accounts T\r\nChecking " + Host(server) +
+            "->ann ... 1 messages waiting. (unencrypted)\r\nERROR unable to play sound file \"" +
+            Settings.NewMailWave + "\"\r\nFormat not recognised.");
     EXPECT_FALSE(window->mpSound.IsOpen());
     ExpectIdle();
 }
@@ -374,8 +379,8 @@ TEST_F(CheckCycleTest, TheCheckEndsOnlyAfterTheSound) {
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     EXPECT_GE(seconds, 0.55);
-    EXPECT_EQ(Log(),
-              "Checking accounts T\r\nChecking " + Host(server) + "->ann ... 1 messages waiting.");
+    EXPECT_EQ(Log(), "Checking accounts T\r\nChecking " + Host(server) +
+                         "->ann ... 1 messages waiting. (unencrypted)");
     ExpectIdle();
 }
 

@@ -10,6 +10,7 @@
 #include "net/pop3/pop3.h"
 #include "net/pop3/server_address.h"
 #include "tests/support/dovecot_server.h"
+#include "tests/support/tap_relay.h"
 #include "tests/support/test_authority.h"
 #include "tests/ui/main_window_fixture.h"
 #include "ui/page_viewer.h"
@@ -130,6 +131,42 @@ TEST_P(CheckDovecot, CheckThenDeleteByTheLink) {
     window->CheckMail();
     EXPECT_EQ(MailList.size(), 2u);
     EXPECT_EQ(window->txtTray->Hint().toStdString(), "2 (1/1) waiting");
+}
+
+// A man in the middle who strips STLS from the CAPA answer gets no password from an account
+// that chose STARTTLS, nor from one that has logged in over TLS before; only "None" sends it,
+// and its line says so.
+TEST_F(MainWindowTest, NoPasswordInClearWithoutConsent) {
+    TTestAuthority authority;
+    const auto pair = authority.IssueForLoopback();
+    TDovecotServer server(TDovecotServer::TUsers{{"ann", "secret"}, {"bob", "secret"}},
+                          {pair.cert, pair.key});
+    TTapRelay relay(server.Port());
+    const auto window = Open("");
+    const std::string host = "localhost:" + std::to_string(relay.Port());
+    Settings.Active[1] = true;
+    Settings.Server[1] = host;
+    Settings.Password[1] = "secret";
+    const auto check = [&](const char* user, TSecurity security) {
+        Settings.Account[1] = user;
+        Settings.Security[1] = security;
+        window->CheckMail();
+        const std::string log = window->LogText();
+        return log.substr(log.find("\r\n"));
+    };
+    const std::string line = "\r\nChecking " + host + "->";
+
+    EXPECT_EQ(check("ann", TSecurity::WhenOffered), line + "ann ... 0 messages waiting.");
+    relay.StripSTLS = true;
+    EXPECT_EQ(check("ann", TSecurity::WhenOffered),
+              line +
+                  "ann ... ERROR: TLS: the server no longer offers STLS, so the password was "
+                  "kept back: this account has always logged in over TLS");
+    EXPECT_EQ(check("bob", TSecurity::STARTTLS), line + "bob ... ERROR: " + kNoSTLSRequired);
+    EXPECT_EQ(relay.ClientBytes().find("PASS"), std::string::npos) << "nothing in clear";
+
+    EXPECT_EQ(check("bob", TSecurity::None), line + "bob ... 0 messages waiting. (unencrypted)");
+    EXPECT_NE(relay.ClientBytes().find("PASS secret"), std::string::npos);
 }
 
 // An account whose server shows a bad certificate fails with the reason on its line; the

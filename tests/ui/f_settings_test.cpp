@@ -4,6 +4,7 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
@@ -334,8 +335,9 @@ TEST(SettingsDialog, EveryCloseSavesTheSame) {
     }
     EXPECT_EQ(files[0],
               "[accounts]\nserver1=pop.example.org\naccount1=ann\npw1=x\nactive1=Y\n"
-              "server2=\naccount2=\npw2=\nactive2=N\nserver3=\naccount3=\npw3=\nactive3=N\n"
-              "server4=\naccount4=\npw4=\nactive4=N\n"
+              "security1=starttls-if-offered\nserver2=\naccount2=\npw2=\nactive2=N\n"
+              "security2=tls\nserver3=\naccount3=\npw3=\nactive3=N\nsecurity3=tls\n"
+              "server4=\naccount4=\npw4=\nactive4=N\nsecurity4=tls\n"
               "[general]\ncheckinterval=10\nconfirmdelete=N\nnewmailwave=/s/d.wav\n"
               "startwithwindows=N\nvisiblepassword=N\nlaunchonnewmail=N\nshowonnewmail=N\n"
               "mailprogram=\n");
@@ -371,10 +373,40 @@ TEST(SettingsDialog, FileWrittenFromNothing) {
             suffix + "=" + norm + "\nNormPos=" + norm +
             "\nVisible=0\n"
             "[accounts]\nserver1=pop.example.org\naccount1=ann\npw1=pw\nactive1=Y\n"
-            "server2=\naccount2=\npw2=\nactive2=N\nserver3=\naccount3=\npw3=\nactive3=N\n"
-            "server4=\naccount4=\npw4=\nactive4=N\n"
+            "security1=tls\nserver2=\naccount2=\npw2=\nactive2=N\nsecurity2=tls\n"
+            "server3=\naccount3=\npw3=\nactive3=N\nsecurity3=tls\n"
+            "server4=\naccount4=\npw4=\nactive4=N\nsecurity4=tls\n"
             "[general]\nstartwithwindows=N\nvisiblepassword=N\nlaunchonnewmail=N\n"
             "showonnewmail=Y\nconfirmdelete=Y\ncheckinterval=5\nmailprogram=\nnewmailwave=\n");
+}
+
+// A new account starts at TLS; one from a file written before the choice shows what its text
+// means; a choice made is saved.
+TEST(SettingsDialog, SecurityChoice) {
+    struct {
+        const char* accounts;
+        const char* shown;
+        TSecurity saved;
+    } const rows[] = {
+        {"", "TLS", TSecurity::TLS},
+        {"server1=pop.example.org", "STARTTLS when offered", TSecurity::WhenOffered},
+        {"server1=pop3s://pop.example.org", "TLS", TSecurity::TLS},
+        {"server1=pop.example.org:995", "TLS", TSecurity::TLS},
+        {"server1=pop3://pop.example.org?tls=required", "STARTTLS", TSecurity::STARTTLS},
+        {"server1=pop3s://pop.example.org\nsecurity1=None", "None", TSecurity::None},
+    };
+    for (const auto& r : rows) {
+        TSettingsFolder folder;
+        folder.Load((std::string("[accounts]\n") + r.accounts + "\n").c_str());
+        QString shown;
+        WithDialog([&](TfSettings& d) {
+            shown = d.cboSecurity1->currentText();
+            ClickClose(d);
+        });
+        EXPECT_EQ(shown.toStdString(), r.shown) << r.accounts;
+        folder.Load(nullptr);
+        EXPECT_EQ(Settings.Security[1], r.saved) << r.accounts;
+    }
 }
 
 TEST(SettingsDialog, StartAtLoginFollowsTheBox) {
@@ -410,18 +442,22 @@ TEST(SettingsDialog, TabOrder) {
                                                 d.txtServer1,
                                                 d.txtAcct1,
                                                 d.txtPass1,
+                                                d.cboSecurity1,
                                                 d.chkEnable1,
                                                 d.txtServer2,
                                                 d.txtAcct2,
                                                 d.txtPass2,
+                                                d.cboSecurity2,
                                                 d.chkEnable2,
                                                 d.txtServer3,
                                                 d.txtAcct3,
                                                 d.txtPass3,
+                                                d.cboSecurity3,
                                                 d.chkEnable3,
                                                 d.txtServer4,
                                                 d.txtAcct4,
                                                 d.txtPass4,
+                                                d.cboSecurity4,
                                                 d.chkEnable4,
                                                 d.btnClose,
                                                 d.chkVisiblePass,

@@ -79,7 +79,7 @@ std::vector<THostileCase> Cases() {
         {"a listing of 100000 lines",
          LogIn() + TScript{Expect("UIDL"), SendLine("+OK"), Send(Lines(100000)), SendLine(".")} +
              Stat(1) + Top(1, kOne) + ListSize(1, kOne) + Quit(),
-         " ... 1 messages waiting.", 1, 5000},
+         " ... 1 messages waiting. (unencrypted)", 1, 5000},
         {"a greeting of garbage bytes",
          TScript{Send(std::string("\x01\xff\xfe\x80 garbage\0here\r\n", 19)), Expect("QUIT"),
                  Close()},
@@ -100,7 +100,7 @@ std::vector<THostileCase> Cases() {
                           "Date: \xff\r\n"),
                      SendLine(".")} +
              ListSize(1, kOne) + Quit(),
-         " ... 1 messages waiting.", 1},
+         " ... 1 messages waiting. (unencrypted)", 1},
         // A byte every 50 ms: each read is quick, the reply never ends.
         {"drip-feed", LogIn() + TScript{Expect("UIDL"), SendLine("+OK"), Repeat("1", 1000, 50)},
          " ... ERROR: Read Timeout", 0},
@@ -121,7 +121,7 @@ std::vector<THostileCase> Cases() {
              TScript{Send("From: a@example.org\r\n"),
                      Repeat("X-Junk: " + std::string(1000, 'j') + "\r\n", 40000), SendLine(".")} +
              ListSize(1, kOne) + Quit(),
-         " ... 1 messages waiting.", 1, 5000},
+         " ... 1 messages waiting. (unencrypted)", 1, 5000},
         {"a header without end",
          LogIn() + Uidl({kOne}) + Stat(1) + topOne +
              TScript{Repeat("X-Junk: " + std::string(1000, 'j') + "\r\n", 1'000'000)},
@@ -130,7 +130,7 @@ std::vector<THostileCase> Cases() {
          TScript{SendLine("+OK-ready"), Expect("CAPA"), SendLine("-ERR no")} +
              TScript{Expect("USER ann"), SendLine("+OK"), Expect("PASS secret"), SendLine("+OK")} +
              Uidl({kOne}) + Stat(1) + Top(1, kOne) + ListSize(1, kOne) + Quit(),
-         " ... 1 messages waiting.", 1},
+         " ... 1 messages waiting. (unencrypted)", 1},
     };
 }
 
@@ -165,7 +165,8 @@ class HostileServer : public CheckCycleTest {
         ticker.stop();
 
         const std::string log = window->LogText();
-        const std::string nextLine = "\r\nChecking " + Host(next) + "->ann ... 1 messages waiting.";
+        const std::string nextLine =
+            "\r\nChecking " + Host(next) + "->ann ... 1 messages waiting. (unencrypted)";
         const std::string own = log.substr(0, log.find(nextLine));
         const auto at = own.find(c.logPart);
         EXPECT_NE(at, std::string::npos) << testing::PrintToString(log.substr(0, 600));
@@ -186,8 +187,8 @@ class HostileServer : public CheckCycleTest {
         TScriptServer fine(CheckSession({kTwoOf}, All(1)));
         Account(1, fine);
         window->CheckMail();
-        EXPECT_EQ(Log(),
-                  "Checking accounts T\r\nChecking " + Host(fine) + "->ann ... 1 messages waiting.")
+        EXPECT_EQ(Log(), "Checking accounts T\r\nChecking " + Host(fine) +
+                             "->ann ... 1 messages waiting. (unencrypted)")
             << "the next check works";
         EXPECT_TRUE(fine.Finish()) << fine.Report();
     }
@@ -247,7 +248,7 @@ TEST_F(HostileServer, TenThousandMessages) {
     EXPECT_EQ(MailList.size(), 10000u);
     EXPECT_EQ(bar->value(), place);
     EXPECT_EQ(Log(), "Checking accounts T\r\nChecking " + Host(server) +
-                         "->ann ... 10000 messages waiting.");
+                         "->ann ... 10000 messages waiting. (unencrypted)");
     EXPECT_TRUE(server.Finish(60000)) << server.Report();
     ExpectIdle();
 }

@@ -51,5 +51,31 @@ TEST(ServerAddress, ThePortAndTheWayToTLSComeFromTheText) {
     }
 }
 
+// A security chosen in the settings decides the way to TLS and the default port; a port typed
+// in the text still counts.
+TEST(ServerAddress, AChosenSecurityOverridesTheText) {
+    constexpr TTLSMode kNone = TTLSMode::tmNone;
+    struct {
+        const char* text;
+        TTLSMode mode;
+        const char* host;
+        int port;
+    } const rows[] = {
+        {"pop.example.org", kImplicit, "pop.example.org", 995},
+        {"pop.example.org", kRequired, "pop.example.org", 110},
+        {"pop.example.org", kNone, "pop.example.org", 110},
+        {"pop.example.org:1100", kImplicit, "pop.example.org", 1100},
+        {"pop.example.org:995", kNone, "pop.example.org", 995},
+        {"pop3s://pop.example.org", kOffered, "pop.example.org", 110},
+        {"pop3://pop.example.org:2110?tls=required", kNone, "pop.example.org", 2110},
+    };
+    for (const auto& r : rows) {
+        const TServerAddress a = ServerAddressOf(r.text, r.mode);
+        EXPECT_EQ(a.Host, r.host) << r.text;
+        EXPECT_EQ(a.Port, r.port) << r.text;
+        EXPECT_EQ(a.TLS, r.mode) << r.text;
+    }
+}
+
 }  // namespace
 }  // namespace kavrel
