@@ -65,8 +65,10 @@ bench: build
 	$(BUILD)/bench/bench_settings_io
 	$(BUILD)/bench/bench_cookie_flood
 	$(BUILD)/bench/bench_page_render
+	$(BUILD)/bench/bench_sort_and_headers
 	$(BUILD)/bench/bench_pop3_check
 	$(BUILD)/bench/bench_check_cycle
+	$(BUILD)/bench/bench_window_check
 	$(BUILD)/bench/bench_resource_use
 	$(BUILD)/bench/bench_http_download
 	$(BUILD)/bench/bench_hostile_server

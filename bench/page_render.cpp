@@ -1,16 +1,21 @@
-// Times the message table page of 100 rows (or as many as asked): building its text, loading
-// it into the page viewer (parse and layout at 700 pixels), laying it out again at a new
-// width, and painting it. Runs on Qt's offscreen platform.
+// Times the message table page of 100 rows (or as many as asked) in the page viewer, every
+// round a page the viewer has not seen: building its text, showing it (load and first paint,
+// at 700 x 500 pixels), scrolling it by a wheel step and by a jump to any place, each with
+// its repaint, and laying it out again at a new width. Ends with the peak resident memory.
+// Runs on Qt's offscreen platform.
 // Run: build/bench/bench_page_render [rounds] [rows]
 #include <QApplication>
 #include <QImage>
-#include <QPainter>
+#include <QScrollBar>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <functional>
+#include <fstream>
+#include <random>
 #include <string>
+#include <vector>
 
 #include "bench/timing.h"
 #include "core/message_page.h"
@@ -19,6 +24,29 @@
 
 using kavrel::bench::MillisecondsOf;
 
+namespace {
+
+struct TSpread {
+    double sum = 0;
+    double max = 0;
+    int count = 0;
+    void Add(double ms) { sum += ms, max = std::max(max, ms), ++count; }
+    double Mean() const { return count ? sum / count : 0; }
+};
+
+double TimeOf(const std::function<void()>& step) { return MillisecondsOf(1, step); }
+
+long PeakResidentKiB() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("VmHWM:", 0) == 0) return std::atol(line.c_str() + 6);
+    }
+    return -1;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
     using namespace kavrel;
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -26,41 +54,76 @@ int main(int argc, char** argv) {
     const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 20;
     const int rows = argc > 2 ? std::max(1, std::atoi(argv[2])) : 100;
 
-    TMailList list;
-    for (int i = 0; i < rows; ++i) {
-        PW_MAIL& m = AppendMail(list);
-        m.AccountIndex = 1 + i % 4;
-        m.MailBox = "pop" + std::to_string(m.AccountIndex) + ".example.org->user";
-        m.FromAddress = "someone" + std::to_string(i) + "@example.com";
-        m.FoundAt = "10:15a";
-        m.SentAt = "12/1/2026 9:03a";
-        m.Size = 1000 + 517 * i;
-        m.Subject = "Weekly report number " + std::to_string(i) + " & notes <draft>";
-    }
     const TPaletteColors colors;
     const TDateTime today = *TryEncodeDate(2026, 12, 9);
-    std::string page;
-    const double build = MillisecondsOf(rounds, [&] {
+    // A different page every round: the viewer keeps a page it is given again.
+    const auto pageOf = [&](int round) {
+        TMailList list;
+        for (int i = 0; i < rows; ++i) {
+            PW_MAIL& m = AppendMail(list);
+            m.AccountIndex = 1 + i % 4;
+            m.MailBox = "pop" + std::to_string(m.AccountIndex) + ".example.org->user";
+            m.FromAddress = "someone" + std::to_string(i) + "@example.com";
+            m.FoundAt = "10:15a";
+            m.SentAt = "12/1/2026 9:03a";
+            m.Size = 1000 + 517 * i + round;
+            m.Subject = "Weekly report number " + std::to_string(i) + " & notes <draft>" +
+                        std::string(std::size_t((i * 7 + round) % 5), '!');
+        }
+        std::string page;
         BuildMessagePage(list, colors, today, [&](const std::string& p) { page = p; });
-    });
+        return page;
+    };
 
+    TSpread build, shown, wheel, jump, relayout;
     TPageViewer viewer;
     viewer.resize(700, 500);
     viewer.show();
     QCoreApplication::processEvents();
-    const double load = MillisecondsOf(rounds, [&] { viewer.LoadFromString(page); });
-    int width = 480;
-    const double relayout = MillisecondsOf(rounds, [&] {
-        viewer.resize(width, 500);
-        QCoreApplication::processEvents();
-        width = width == 480 ? 700 : 480;
-    });
     QImage image(viewer.viewport()->size(), QImage::Format_ARGB32_Premultiplied);
-    const double paint = MillisecondsOf(rounds, [&] { viewer.viewport()->render(&image); });
+    QScrollBar* bar = viewer.verticalScrollBar();
+    std::mt19937 random(1);
+    std::size_t bytes = 0;
+    for (int round = 0; round < rounds; ++round) {
+        std::string page;
+        build.Add(TimeOf([&] { page = pageOf(round); }));
+        bytes = page.size();
+        shown.Add(TimeOf([&] {
+            viewer.LoadFromString(page);
+            viewer.viewport()->render(&image);
+        }));
+        page = std::string();
+        // A wheel notch moves three steps.
+        for (int step = 0; step < 10; ++step) {
+            wheel.Add(TimeOf([&] {
+                bar->setValue(bar->value() + 3 * bar->singleStep());
+                viewer.viewport()->render(&image);
+            }));
+        }
+        for (int step = 0; step < 5; ++step) {
+            const int to = int(random() % unsigned(bar->maximum() + 1));
+            jump.Add(TimeOf([&] {
+                bar->setValue(to);
+                viewer.viewport()->render(&image);
+            }));
+        }
+        relayout.Add(TimeOf([&] {
+            viewer.resize(round % 2 ? 700 : 480, 500);
+            QCoreApplication::processEvents();
+            viewer.viewport()->render(&image);
+        }));
+        viewer.resize(700, 500);
+        QCoreApplication::processEvents();
+    }
 
-    std::printf("BuildMessagePage, %d rows: %.3f ms (%zu bytes)\n", rows, build, page.size());
-    std::printf("LoadFromString (parse + layout at 700 px): %.2f ms\n", load);
-    std::printf("layout again at a new width: %.2f ms\n", relayout);
-    std::printf("paint of the visible part: %.2f ms\n", paint);
+    std::printf("BuildMessagePage, %d rows: %.3f ms (%zu bytes)\n", rows, build.Mean(), bytes);
+    std::printf("page shown (load + first paint, 700 x 500): mean %.2f ms, max %.2f ms\n",
+                shown.Mean(), shown.max);
+    std::printf("scroll a wheel step + repaint: mean %.2f ms, max %.2f ms\n", wheel.Mean(),
+                wheel.max);
+    std::printf("jump anywhere + repaint: mean %.2f ms, max %.2f ms\n", jump.Mean(), jump.max);
+    std::printf("layout again at a new width + repaint: mean %.2f ms, max %.2f ms\n",
+                relayout.Mean(), relayout.max);
+    std::printf("peak resident memory: %.1f MiB\n", double(PeakResidentKiB()) / 1024);
     return 0;
 }

@@ -45,9 +45,7 @@ double OurSession(int port, bool tls) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::vector<int> sizes;
-    for (int i = 1; i < argc; ++i) sizes.push_back(std::atoi(argv[i]));
-    if (sizes.empty()) sizes = {1000, 10000};
+    const std::vector<int> sizes = kavrel::bench::Sizes(argc, argv);
     try {
         for (const int size : sizes) {
             const kavrel::bench::TMailboxPair mailbox(size);

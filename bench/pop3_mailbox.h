@@ -4,7 +4,9 @@
 // socket client that sends a check's commands and only counts the reply lines.
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "tests/support/dovecot_server.h"
@@ -39,10 +41,8 @@ inline void ReadUntilDot(test::TRawClient& c, long& lines) {
     for (std::string line = c.ReadLine(); line != "."; line = c.ReadLine()) ++lines;
 }
 
-inline double FloorSession(int port, int count) {
-    const auto start = Clock::now();
-    test::TRawClient c(port);
-    long lines = 0;
+// What every check does before its loop over the messages.
+inline void LogInAndList(test::TRawClient& c, long& lines) {
     c.ReadLine();
     c.SendLine("CAPA");
     c.ReadLine();
@@ -56,11 +56,42 @@ inline double FloorSession(int port, int count) {
     ReadUntilDot(c, lines);
     c.SendLine("STAT");
     c.ReadLine();
+}
+
+inline double FloorSession(int port, int count) {
+    const auto start = Clock::now();
+    test::TRawClient c(port);
+    long lines = 0;
+    LogInAndList(c, lines);
     for (int r = 1; r <= count; ++r) {
         c.SendLine("TOP " + std::to_string(r) + " 0");
         c.ReadLine();
         ReadUntilDot(c, lines);
     }
+    c.SendLine("QUIT");
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+// The true floor of a check: the same commands, with every TOP (and every LIST, as for a
+// first check where every message is new) written by a thread of its own while the replies
+// are counted, as a client that pipelines perfectly would.
+inline double PipelinedFloorSession(int port, int count, bool withList) {
+    const auto start = Clock::now();
+    test::TRawClient c(port);
+    long lines = 0;
+    LogInAndList(c, lines);
+    std::string commands;
+    for (int r = 1; r <= count; ++r) {
+        commands += "TOP " + std::to_string(r) + " 0\r\n";
+        if (withList) commands += "LIST " + std::to_string(r) + "\r\n";
+    }
+    std::thread writer([&] { c.Send(commands); });
+    for (int r = 1; r <= count; ++r) {
+        c.ReadLine();
+        ReadUntilDot(c, lines);
+        if (withList) c.ReadLine();
+    }
+    writer.join();
     c.SendLine("QUIT");
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
@@ -86,6 +117,14 @@ struct TMailboxPair {
     test::TDovecotServer plain;
     test::TDovecotServer tls;
 };
+
+// The mailbox sizes named on the command line, or the usual two.
+inline std::vector<int> Sizes(int argc, char** argv) {
+    std::vector<int> sizes;
+    for (int i = 1; i < argc; ++i) sizes.push_back(std::atoi(argv[i]));
+    if (sizes.empty()) sizes = {1000, 10000};
+    return sizes;
+}
 
 inline double Median(std::vector<double> v) {
     std::sort(v.begin(), v.end());

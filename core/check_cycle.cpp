@@ -1,5 +1,6 @@
 #include "core/check_cycle.h"
 
+#include <deque>
 #include <exception>
 #include <filesystem>
 #include <unordered_set>
@@ -84,12 +85,14 @@ void TrackMessage(const std::vector<std::string>& listing, std::int32_t r, int s
 }
 
 // With a server that allows pipelining, the commands the loop over the messages will send are
-// written ahead of it, a batch at a time: TOP for each message and LIST for each that will be
-// new (not tracked yet, and not an earlier message's uid again). The commands and their order
-// stay those of the loop; it only stops waiting for the server between them.
+// written ahead of it: TOP for each message and LIST for each that will be new (not tracked
+// yet, and not an earlier message's uid again), up to kAheadBytes of commands whose replies
+// have not been read, topped up when half of them have been. The commands and their order stay
+// those of the loop; it only stops waiting for the server between them. The connection sends
+// them while it reads, so no depth can make both sides wait on each other.
 class TCommandsAhead {
   public:
-    static constexpr std::int32_t kDepth = 64;
+    static constexpr std::size_t kAheadBytes = 128 * 1024;
 
     TCommandsAhead(TPOP3& pop, const std::vector<std::string>& listing, int slot,
                    std::int32_t count, const TMailLookup& lookup)
@@ -99,13 +102,24 @@ class TCommandsAhead {
           count_(pop.HasCapability("PIPELINING") ? count : 0),
           lookup_(lookup) {}
 
-    // Keeps the commands of the messages up to r + kDepth written.
+    // Keeps the commands of the messages from r on written, as far as the budget goes.
     void Before(std::int32_t r) {
-        if (next_ > count_ || next_ > r + kDepth / 2) return;
+        for (; first_ < r && !sizes_.empty(); ++first_) {
+            bytes_ -= sizes_.front();
+            sizes_.pop_front();
+        }
+        if (next_ > count_ || bytes_ > kAheadBytes / 2) return;
         std::vector<std::string> commands;
-        for (; next_ <= count_ && next_ <= r + kDepth; ++next_) {
-            commands.push_back("TOP " + std::to_string(next_) + " 0");
-            if (WillBeNew(next_)) commands.push_back("LIST " + std::to_string(next_));
+        for (; next_ <= count_ && bytes_ < kAheadBytes; ++next_) {
+            std::size_t size = 0;
+            const auto add = [&](std::string command) {
+                size += command.size() + 2;
+                commands.push_back(std::move(command));
+            };
+            add("TOP " + std::to_string(next_) + " 0");
+            if (WillBeNew(next_)) add("LIST " + std::to_string(next_));
+            sizes_.push_back(size);
+            bytes_ += size;
         }
         pop_.WriteAhead(commands);
     }
@@ -125,6 +139,9 @@ class TCommandsAhead {
     const std::int32_t count_;
     const TMailLookup& lookup_;
     std::int32_t next_ = 1;
+    std::int32_t first_ = 1;  // the first message whose commands are counted in bytes_
+    std::deque<std::size_t> sizes_;
+    std::size_t bytes_ = 0;
     std::unordered_set<std::string> fresh_;
 };
 
@@ -171,7 +188,8 @@ TAccountOutcome CheckAccount(int slot, TPOP3& pop, TMailWatchView& view, TMailLo
             ahead.Before(r);
             view.ProcessEvents();
             TMailMessage msg;
-            pop.FetchHeader(r, msg);
+            // The list keeps the sender's address, the subject and the date, and no more.
+            pop.FetchHeader(r, msg, TMailMessage::TFields::FromAddressSubjectDate);
             view.ProcessEvents();
             // A header field no parser could read is the sender's fault, not the server's: the
             // message is tracked with what could be read, and the next one is checked.

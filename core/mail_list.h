@@ -52,9 +52,10 @@ bool MarkDeleted(TMailList& list, std::size_t position);
 void CompactMailList(TMailList& list);
 void CompactMailList();
 
-// Orders by AccountIndex with the exchange sort the message table has always used: it is not
-// stable, and rows within a mailbox move between builds in its own way. Do not replace it with
-// std::sort or std::stable_sort: the row order is part of what the user sees.
+// Orders by AccountIndex exactly as the exchange sort over all pairs (for i, for j: if key(i) <
+// key(j) swap them) orders: not stable, and rows within a mailbox move between builds in its own
+// way. The row order is part of what the user sees, so std::sort or std::stable_sort will not
+// do; any change must keep the result equal, row for row, to that double loop.
 void SortMailList(TMailList& list);
 void SortMailList();
 

@@ -27,7 +27,8 @@ class TMailWatchView {
     virtual void SetProgressPosition(int position) = 0;
     virtual void SetLastChecked(const std::string& caption) = 0;
 
-    // Handles what waits in the event queue, then returns.
+    // Handles what waits in the event queue, then returns; a window may do so at a steady rate
+    // rather than at every call.
     virtual void ProcessEvents() = 0;
 
     virtual void UpdateSummary() = 0;

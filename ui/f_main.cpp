@@ -20,6 +20,7 @@
 #include <QToolBar>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <chrono>
 #include <climits>
 #include <exception>
 #include <filesystem>
@@ -228,15 +229,11 @@ void TfMain::CreateWidgets() {
     // their waits do through a slow server, a name lookup or a connect. Once the program is
     // ending a wait gives up, so that Exit never waits for the network.
     const TNotifyEvent answer = [this](TNetComponent&) {
-        QCoreApplication::processEvents();
+        ProcessEvents();
         if (ending_) throw EProgramEnding();
     };
-    pop1.OnStatus = [](TNetComponent&, TNetStatus, const std::string&) {
-        QCoreApplication::processEvents();
-    };
-    pop1.OnWork = [](TNetComponent&, TWorkMode, std::int32_t) {
-        QCoreApplication::processEvents();
-    };
+    pop1.OnStatus = [this](TNetComponent&, TNetStatus, const std::string&) { ProcessEvents(); };
+    pop1.OnWork = [this](TNetComponent&, TWorkMode, std::int32_t) { ProcessEvents(); };
     pop1.OnWaiting = answer;
     pop1.ReadTimeout = kMailReadTimeout;
 
@@ -444,6 +441,10 @@ void TfMain::SetProgressMax(int maximum) { pbProgress->setMaximum(std::max(maxim
 void TfMain::SetProgressPosition(int position) {
     // The bar ignores a value beyond its end; a download larger than announced shows full.
     pbProgress->setValue(std::min(position, pbProgress->maximum()));
+    // Drawn at once, but no oftener than the screen shows it.
+    const auto now = std::chrono::steady_clock::now();
+    if (now - progressDrawn_ < kEventsEvery) return;
+    progressDrawn_ = now;
     pbProgress->repaint();
 }
 
@@ -451,7 +452,12 @@ void TfMain::SetLastChecked(const std::string& caption) {
     SetLabelText(labLastChecked, ToQString(caption), 289);
 }
 
-void TfMain::ProcessEvents() { QCoreApplication::processEvents(); }
+void TfMain::ProcessEvents() {
+    const auto now = std::chrono::steady_clock::now();
+    if (now - eventsHandled_ < kEventsEvery) return;
+    eventsHandled_ = now;
+    QCoreApplication::processEvents();
+}
 void TfMain::OpenWithShell(const std::string& target) {
     if (!ending_) kavrel::OpenWithShell(target);
 }

@@ -2,6 +2,7 @@
 
 #include <QMainWindow>
 #include <QStringList>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
@@ -154,6 +155,11 @@ class TfMain : public QMainWindow, public TSummaryView, public TMailWatchView, p
 
     bool startInTray_ = false;
     bool ending_ = false;
+    // A check runs the event loop and draws its progress at a steady rate, once a frame, not
+    // once a message or a line: at ten thousand messages that would be most of its time.
+    static constexpr std::chrono::milliseconds kEventsEvery{16};
+    std::chrono::steady_clock::time_point eventsHandled_;
+    std::chrono::steady_clock::time_point progressDrawn_;
     std::string log_;
 };
 

@@ -92,6 +92,12 @@ const TPageContainer::TFont* TPageContainer::Font(litehtml::uint_ptr handle) con
     return it == fonts_.end() ? nullptr : it->second.get();
 }
 
+std::shared_ptr<const TPageContainer::TFont> TPageContainer::FontPtr(
+    litehtml::uint_ptr handle) const {
+    const auto it = fonts_.find(handle);
+    return it == fonts_.end() ? nullptr : it->second;
+}
+
 litehtml::uint_ptr TPageContainer::create_font(const litehtml::tchar_t* faceName, int size,
                                                int weight, litehtml::font_style italic,
                                                unsigned int decoration,
@@ -106,7 +112,7 @@ litehtml::uint_ptr TPageContainer::create_font(const litehtml::tchar_t* faceName
     font.setUnderline(decoration & litehtml::font_decoration_underline);
     font.setStrikeOut(decoration & litehtml::font_decoration_linethrough);
     font.setOverline(decoration & litehtml::font_decoration_overline);
-    auto entry = std::make_unique<TFont>(TFont{font, QFontMetrics(font)});
+    auto entry = std::make_shared<TFont>(TFont{font, QFontMetrics(font)});
     if (fm) {
         fm->ascent = entry->metrics.ascent();
         fm->descent = entry->metrics.descent();

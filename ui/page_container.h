@@ -39,6 +39,8 @@ class TPageContainer final : public litehtml::document_container {
     void SetDotsPerInch(int dpi) { dpi_ = dpi > 0 ? dpi : 96; }
     // The font behind an engine handle; nullptr for a handle this container did not make.
     const TFont* Font(litehtml::uint_ptr handle) const;
+    // The same, kept alive for as long as the caller holds it.
+    std::shared_ptr<const TFont> FontPtr(litehtml::uint_ptr handle) const;
 
     static QPainter* PainterOf(litehtml::uint_ptr hdc);
     static litehtml::uint_ptr HandleOf(QPainter& painter);
@@ -84,7 +86,7 @@ class TPageContainer final : public litehtml::document_container {
     // Applies the engine's innermost clip to a painter for one draw call.
     class TClipScope;
 
-    std::map<litehtml::uint_ptr, std::unique_ptr<TFont>> fonts_;
+    std::map<litehtml::uint_ptr, std::shared_ptr<const TFont>> fonts_;
     std::vector<QRect> clips_;
     QSize client_;
     int dpi_ = 96;

@@ -1,7 +1,5 @@
 #include "ui/page_viewer.h"
 
-#include <litehtml/el_text.h>
-
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
@@ -17,17 +15,14 @@
 #include <algorithm>
 #include <climits>
 #include <cstdlib>
+#include <tuple>
 
 #include "base/text_encoding.h"
-#include "ui/master_style_sheet.h"
+#include "ui/document_layout.h"
+#include "ui/table_layout.h"
 
 namespace kavrel {
 namespace {
-
-bool IsTag(const litehtml::element& el, const char* tag) {
-    const char* name = el.get_tagName();
-    return name && litehtml::t_strcasecmp(name, tag) == 0;
-}
 
 bool IsBlank(const QString& text) {
     return std::all_of(text.begin(), text.end(), [](QChar c) { return c.isSpace(); });
@@ -36,12 +31,11 @@ bool IsBlank(const QString& text) {
 }  // namespace
 
 TPageViewer::TPageViewer(QWidget* parent) : QAbstractScrollArea(parent) {
-    context_.load_master_stylesheet(kMasterStyleSheet);
     // The engine reports clicks from inside its own mouse handling; the click is acted on
     // only after it has returned, because the handler may well replace the page.
-    container_.OnAnchorClick = [this](const std::string& url) { clickedLink_ = url; };
-    container_.OnCursor = [this](const std::string& cursor) { engineCursor_ = cursor; };
-    container_.SetDotsPerInch(logicalDpiY());
+    engine_.container.OnAnchorClick = [this](const std::string& url) { clickedLink_ = url; };
+    engine_.container.OnCursor = [this](const std::string& cursor) { engineCursor_ = cursor; };
+    engine_.container.SetDotsPerInch(logicalDpiY());
     viewport()->setMouseTracking(true);
     viewport()->setBackgroundRole(QPalette::Base);
     setFocusPolicy(Qt::StrongFocus);
@@ -56,96 +50,49 @@ void TPageViewer::LoadFromString(const std::string& page) {
     std::string text = ToUtf8(page);
     // Links, hovered or not, in the tool-tip text colour.
     const std::string linkColour = palette().color(QPalette::ToolTipText).name().toStdString();
-    // A check that found nothing new gives the same page again: laying out a page of ten
-    // thousand rows anew would hold the window for seconds and lose the reader's place.
-    if (document_ && text == loadedText_ && linkColour == loadedLinkColour_) return;
+    // A check that found nothing new gives the same page again: it keeps the reader's place.
+    if (layout_ && text == loadedText_ && linkColour == loadedLinkColour_) return;
     clickedLink_.reset();
-    boxes_.clear();
     anchor_ = focus_ = TCaret{};
     selecting_ = dragged_ = false;
     engineCursor_ = "auto";
-    document_.reset();
-
-    const std::string linkCss =
-        "a[href], a[href]:hover, a[href]:active, a[href]:visited { color: " + linkColour + "; }";
-    linkStyle_.clear();
-    linkStyle_.parse_stylesheet(linkCss.c_str(), nullptr, nullptr,
-                                litehtml::media_query_list::ptr());
-    linkStyle_.sort_selectors();
-
-    container_.SetClientSize(viewport()->size());
-    document_ =
-        litehtml::document::createFromUTF8(text.c_str(), &container_, &context_, &linkStyle_);
-    Relayout();
+    layout_.reset();
+    engine_.SetLinkColour(linkColour);
+    engine_.container.SetClientSize(viewport()->size());
+    layout_ = TTableLayout::Create(engine_, text);
+    if (!layout_) layout_ = std::make_unique<TDocumentLayout>(engine_, text);
     loadedText_ = std::move(text);
     loadedLinkColour_ = linkColour;
+    Relayout();
     verticalScrollBar()->setValue(0);
     horizontalScrollBar()->setValue(0);
     viewport()->update();
 }
 
-QSize TPageViewer::PageSize() const {
-    return document_ ? QSize(document_->width(), document_->height()) : QSize();
+QSize TPageViewer::PageSize() const { return layout_ ? layout_->Size() : QSize(); }
+
+const std::vector<TTextBox>& TPageViewer::TextBoxes() const {
+    static const std::vector<TTextBox> kNone;
+    return layout_ ? layout_->AllBoxes() : kNone;
 }
 
-QFont TPageViewer::FontOf(const TTextBox& box) const {
-    const TPageContainer::TFont* f = container_.Font(box.font);
-    return f ? f->font : QFont();
-}
+QFont TPageViewer::FontOf(const TTextBox& box) const { return box.font ? box.font->font : QFont(); }
 
 void TPageViewer::Relayout() {
-    if (!document_) return;
-    container_.SetClientSize(viewport()->size());
-    document_->render(std::max(1, viewport()->width()));
-    CollectBoxes();
+    if (!layout_) return;
+    engine_.container.SetClientSize(viewport()->size());
+    layout_->Render(std::max(1, viewport()->width()));
+    if (layout_->Failed()) FallBack();
     UpdateScrollBars();
     viewport()->update();
 }
 
-void TPageViewer::CollectBoxes() {
-    boxes_.clear();
-    int rows = 0;
-    int cells = 0;
-    int blocks = 0;
-    bool lineBreak = false;
-    const std::function<void(const litehtml::element::ptr&, int, int, int)> visit =
-        [&](const litehtml::element::ptr& el, int row, int cell, int block) {
-            const litehtml::style_display display = el->get_display();
-            if (display == litehtml::display_none) return;
-            if (IsTag(*el, "tr")) row = rows++;
-            if (display == litehtml::display_table_cell) cell = cells++;
-            if (display == litehtml::display_block || display == litehtml::display_list_item ||
-                display == litehtml::display_table_cell ||
-                display == litehtml::display_table_caption) {
-                block = blocks++;
-            }
-            if (IsTag(*el, "br")) lineBreak = true;
-            if (dynamic_cast<const litehtml::el_text*>(el.get())) {
-                std::string text;
-                el->get_text(text);
-                const litehtml::position pos = el->get_placement();
-                // Blanks between table parts are never laid out.
-                if (!el->skip() && pos.width > 0 && pos.height > 0) {
-                    TTextBox box;
-                    box.text = el->is_white_space() ? QStringLiteral(" ") : QString::fromUtf8(text);
-                    box.rect = QRect(pos.x, pos.y, pos.width, pos.height);
-                    box.font = el->get_font();
-                    box.row = row;
-                    box.cell = cell;
-                    box.block = block;
-                    box.breakBefore = lineBreak;
-                    lineBreak = false;
-                    boxes_.push_back(std::move(box));
-                }
-            }
-            for (std::size_t i = 0; i < el->get_children_count(); ++i) {
-                visit(el->get_child(int(i)), row, cell, block);
-            }
-        };
-    if (document_->root()) visit(document_->root(), -1, -1, -1);
-    const int last = std::max(0, int(boxes_.size()) - 1);
-    anchor_.box = std::min(anchor_.box, last);
-    focus_.box = std::min(focus_.box, last);
+void TPageViewer::FallBack() {
+    layout_.reset();
+    layout_ = std::make_unique<TDocumentLayout>(engine_, loadedText_);
+    layout_->Render(std::max(1, viewport()->width()));
+    anchor_ = focus_ = TCaret{};
+    UpdateScrollBars();
 }
 
 void TPageViewer::UpdateScrollBars() {
@@ -162,10 +109,9 @@ QPoint TPageViewer::PageOffset() const {
 }
 
 int TPageViewer::AdvanceTo(const TTextBox& box, int offset) const {
-    const TPageContainer::TFont* f = container_.Font(box.font);
-    if (!f || offset <= 0) return 0;
+    if (!box.font || offset <= 0) return 0;
     if (offset >= box.text.size()) return box.rect.width();
-    return std::min(box.rect.width(), f->metrics.horizontalAdvance(box.text.left(offset)));
+    return std::min(box.rect.width(), box.font->metrics.horizontalAdvance(box.text.left(offset)));
 }
 
 int TPageViewer::OffsetInBox(const TTextBox& box, int x) const {
@@ -181,50 +127,71 @@ int TPageViewer::OffsetInBox(const TTextBox& box, int x) const {
 }
 
 std::optional<TPageViewer::TCaret> TPageViewer::CaretAt(QPoint p) const {
-    if (boxes_.empty()) return std::nullopt;
     const auto horizontal = [&](const QRect& r) {
         return p.x() < r.left() ? r.left() - p.x() : p.x() > r.right() ? p.x() - r.right() : 0;
     };
-    const auto vertical = [&](const QRect& r) {
-        return p.y() < r.top() ? r.top() - p.y() : p.y() > r.bottom() ? p.y() - r.bottom() : 0;
+    const auto vertical = [&](int top, int bottom) {
+        return p.y() < top ? top - p.y() : p.y() > bottom ? p.y() - bottom : 0;
     };
-    // The nearest box on the point's line, or failing one the nearest line.
-    std::size_t best = 0;
-    std::pair<int, int> bestDistance{INT_MAX, INT_MAX};
-    for (std::size_t i = 0; i < boxes_.size(); ++i) {
-        const std::pair<int, int> d{vertical(boxes_[i].rect), horizontal(boxes_[i].rect)};
-        if (d < bestDistance) best = i, bestDistance = d;
+    // The nearest box on the point's line, or failing one the nearest line; the first in
+    // reading order of equals. Chunks lie one below the other, so the search can stop at
+    // the first chunk farther away than the best box.
+    std::tuple<int, int, int, int> best{INT_MAX, INT_MAX, INT_MAX, INT_MAX};
+    const int start = layout_->ChunkAt(p.y());
+    for (const int step : {-1, 1}) {
+        for (int c = step < 0 ? start : start + 1; c >= 0 && c < layout_->ChunkCount(); c += step) {
+            const auto [top, bottom] = layout_->ChunkSpan(c);
+            if (vertical(top, bottom - 1) > std::get<0>(best)) break;
+            const auto& boxes = layout_->Boxes(c);
+            for (std::size_t i = 0; i < boxes.size(); ++i) {
+                const QRect& r = boxes[i].rect;
+                best = std::min(best, {vertical(r.top(), r.bottom()), horizontal(r), c, int(i)});
+            }
+        }
     }
-    return TCaret{int(best), OffsetInBox(boxes_[best], p.x())};
+    if (std::get<0>(best) == INT_MAX) return std::nullopt;
+    const auto& boxes = layout_->Boxes(std::get<2>(best));
+    const TTextBox& box = boxes[std::size_t(std::get<3>(best))];
+    return TCaret{std::get<2>(best), std::get<3>(best), OffsetInBox(box, p.x())};
 }
 
-bool TPageViewer::HasSelection() const { return anchor_ != focus_ && !boxes_.empty(); }
+bool TPageViewer::HasSelection() const { return anchor_ != focus_; }
 
 QString TPageViewer::SelectedText() const {
     if (!HasSelection()) return {};
     const TCaret from = std::min(anchor_, focus_);
     const TCaret to = std::max(anchor_, focus_);
     QString out;
-    const TTextBox* previous = nullptr;
-    for (int i = from.box; i <= to.box; ++i) {
-        const TTextBox& box = boxes_[std::size_t(i)];
-        const int start = i == from.box ? from.offset : 0;
-        const int end = i == to.box ? to.offset : int(box.text.size());
-        if (start >= end) continue;
-        if (previous) {
-            if (box.row != previous->row) {
-                out += u'\n';
-            } else if (box.cell != previous->cell) {
-                out += u'\t';
-            } else if (box.block != previous->block || box.breakBefore) {
-                out += u'\n';
-            } else if (box.rect.top() > previous->rect.top() && !IsBlank(box.text) &&
-                       !IsBlank(previous->text)) {
-                out += u' ';  // a line wrapped at a blank that takes no room at the line end
+    std::optional<TTextBox> previous;
+    for (int c = from.chunk; c <= to.chunk; ++c) {
+        // Only the ends need the words where the page shows them.
+        const std::vector<TTextBox> boxes =
+            c == from.chunk || c == to.chunk ? layout_->Boxes(c) : layout_->TextBoxes(c);
+        const int first = c == from.chunk ? from.box : 0;
+        const int last =
+            c == to.chunk ? std::min(to.box, int(boxes.size()) - 1) : int(boxes.size()) - 1;
+        for (int i = first; i <= last; ++i) {
+            const TTextBox& box = boxes[std::size_t(i)];
+            const bool isFrom = c == from.chunk && i == from.box;
+            const bool isTo = c == to.chunk && i == to.box;
+            const int start = isFrom ? from.offset : 0;
+            const int end = isTo ? to.offset : int(box.text.size());
+            if (start >= end) continue;
+            if (previous) {
+                if (box.row != previous->row) {
+                    out += u'\n';
+                } else if (box.cell != previous->cell) {
+                    out += u'\t';
+                } else if (box.block != previous->block || box.breakBefore) {
+                    out += u'\n';
+                } else if (box.rect.top() > previous->rect.top() && !IsBlank(box.text) &&
+                           !IsBlank(previous->text)) {
+                    out += u' ';  // a line wrapped at a blank that takes no room at the line end
+                }
             }
+            out += box.text.mid(start, end - start);
+            previous = box;
         }
-        out += box.text.mid(start, end - start);
-        previous = &box;
     }
     // The page's "&nbsp" copies as the blank it shows.
     out.replace(QChar(0x00A0), u' ');
@@ -232,11 +199,15 @@ QString TPageViewer::SelectedText() const {
 }
 
 void TPageViewer::SelectAll() {
-    if (boxes_.empty()) return;
-    anchor_ = TCaret{0, 0};
-    focus_ = TCaret{int(boxes_.size()) - 1, int(boxes_.back().text.size())};
-    PublishSelection();
-    viewport()->update();
+    for (int c = layout_->ChunkCount() - 1; c >= 0; --c) {
+        const auto& boxes = layout_->Boxes(c);
+        if (boxes.empty()) continue;
+        anchor_ = TCaret{};
+        focus_ = TCaret{c, int(boxes.size()) - 1, int(boxes.back().text.size())};
+        PublishSelection();
+        viewport()->update();
+        return;
+    }
 }
 
 void TPageViewer::ClearSelection() {
@@ -263,19 +234,23 @@ std::unique_ptr<QMenu> TPageViewer::CreateContextMenu() {
     menu->addSeparator();
     QAction* all = menu->addAction(tr("Select &All"), this, [this] { SelectAll(); });
     all->setShortcut(QKeySequence::SelectAll);
-    all->setEnabled(!boxes_.empty());
+    all->setEnabled(layout_->HasText());
     return menu;
 }
 
 void TPageViewer::paintEvent(QPaintEvent* event) {
     QPainter painter(viewport());
     const QRect area = event->rect();
-    painter.fillRect(area, palette().color(QPalette::Base));
-    if (!document_) return;
     const QPoint offset = PageOffset();
-    const litehtml::position clip(area.x(), area.y(), area.width(), area.height());
-    document_->draw(TPageContainer::HandleOf(painter), -offset.x(), -offset.y(), &clip);
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        painter.fillRect(area, palette().color(QPalette::Base));
+        layout_->Draw(painter, area.translated(offset), -offset);
+        if (!layout_->Failed()) break;
+        FallBack();
+    }
     PaintSelection(painter);
+    const QRect view = viewport()->rect().translated(offset);
+    layout_->Trim(view.top(), view.bottom());
 }
 
 void TPageViewer::PaintSelection(QPainter& painter) const {
@@ -285,26 +260,34 @@ void TPageViewer::PaintSelection(QPainter& painter) const {
     const QPoint offset = PageOffset();
     const QColor back = palette().color(QPalette::Highlight);
     const QColor fore = palette().color(QPalette::HighlightedText);
-    for (int i = from.box; i <= to.box; ++i) {
-        const TTextBox& box = boxes_[std::size_t(i)];
-        const int start = i == from.box ? from.offset : 0;
-        const int end = i == to.box ? to.offset : int(box.text.size());
-        if (start >= end) continue;
-        const int left = box.rect.left() + AdvanceTo(box, start);
-        const int right = box.rect.left() + AdvanceTo(box, end);
-        const QRect marked =
-            QRect(left, box.rect.top(), right - left, box.rect.height()).translated(-offset);
-        painter.fillRect(marked, back);
-        const TPageContainer::TFont* f = container_.Font(box.font);
-        if (!f || IsBlank(box.text)) continue;
-        // The whole word again in the highlighted colour, clipped to the marked part, so that
-        // the glyphs fall exactly where the page drew them.
-        painter.save();
-        painter.setClipRect(marked);
-        painter.setFont(f->font);
-        painter.setPen(fore);
-        painter.drawText(box.rect.topLeft() - offset + QPoint(0, f->metrics.ascent()), box.text);
-        painter.restore();
+    const int firstShown = layout_->ChunkAt(offset.y());
+    const int lastShown = layout_->ChunkAt(offset.y() + viewport()->height());
+    for (int c = std::max(from.chunk, firstShown); c <= std::min(to.chunk, lastShown); ++c) {
+        const auto& boxes = layout_->Boxes(c);
+        const int first = c == from.chunk ? from.box : 0;
+        const int last =
+            c == to.chunk ? std::min(to.box, int(boxes.size()) - 1) : int(boxes.size()) - 1;
+        for (int i = first; i <= last; ++i) {
+            const TTextBox& box = boxes[std::size_t(i)];
+            const int start = c == from.chunk && i == from.box ? from.offset : 0;
+            const int end = c == to.chunk && i == to.box ? to.offset : int(box.text.size());
+            if (start >= end) continue;
+            const int left = box.rect.left() + AdvanceTo(box, start);
+            const int right = box.rect.left() + AdvanceTo(box, end);
+            const QRect marked =
+                QRect(left, box.rect.top(), right - left, box.rect.height()).translated(-offset);
+            painter.fillRect(marked, back);
+            if (!box.font || IsBlank(box.text)) continue;
+            // The whole word again in the highlighted colour, clipped to the marked part, so
+            // that the glyphs fall exactly where the page drew them.
+            painter.save();
+            painter.setClipRect(marked);
+            painter.setFont(box.font->font);
+            painter.setPen(fore);
+            painter.drawText(box.rect.topLeft() - offset + QPoint(0, box.font->metrics.ascent()),
+                             box.text);
+            painter.restore();
+        }
     }
 }
 
@@ -313,16 +296,15 @@ void TPageViewer::resizeEvent(QResizeEvent*) { Relayout(); }
 void TPageViewer::scrollContentsBy(int, int) { viewport()->update(); }
 
 void TPageViewer::mousePressEvent(QMouseEvent* event) {
-    if (event->button() != Qt::LeftButton || !document_) {
+    if (event->button() != Qt::LeftButton) {
         QAbstractScrollArea::mousePressEvent(event);
         return;
     }
     setFocus(Qt::MouseFocusReason);  // so that Ctrl+C reaches the selection made here
     const QPoint view = event->position().toPoint();
     const QPoint page = view + PageOffset();
-    litehtml::position::vector redraw;
     clickedLink_.reset();
-    document_->on_lbutton_down(page.x(), page.y(), view.x(), view.y(), redraw);
+    layout_->ButtonDown(page, view);
     if (const auto caret = CaretAt(page)) {
         focus_ = *caret;
         if (!(event->modifiers() & Qt::ShiftModifier)) anchor_ = *caret;
@@ -335,13 +317,9 @@ void TPageViewer::mousePressEvent(QMouseEvent* event) {
 }
 
 void TPageViewer::mouseMoveEvent(QMouseEvent* event) {
-    if (!document_) return;
     QPoint view = event->position().toPoint();
     QPoint page = view + PageOffset();
-    litehtml::position::vector redraw;
-    if (document_->on_mouse_over(page.x(), page.y(), view.x(), view.y(), redraw)) {
-        viewport()->update();
-    }
+    if (layout_->MouseOver(page, view)) viewport()->update();
     if (selecting_ && (event->buttons() & Qt::LeftButton)) {
         if ((view - pressPoint_).manhattanLength() >= QApplication::startDragDistance()) {
             dragged_ = true;
@@ -367,17 +345,14 @@ void TPageViewer::mouseMoveEvent(QMouseEvent* event) {
 }
 
 void TPageViewer::mouseReleaseEvent(QMouseEvent* event) {
-    if (event->button() != Qt::LeftButton || !document_) {
+    if (event->button() != Qt::LeftButton) {
         QAbstractScrollArea::mouseReleaseEvent(event);
         return;
     }
     const QPoint view = event->position().toPoint();
     const QPoint page = view + PageOffset();
     clickedLink_.reset();
-    litehtml::position::vector redraw;
-    if (document_->on_lbutton_up(page.x(), page.y(), view.x(), view.y(), redraw)) {
-        viewport()->update();
-    }
+    if (layout_->ButtonUp(page, view)) viewport()->update();
     const std::optional<std::string> link = std::move(clickedLink_);
     clickedLink_.reset();
     // A page loaded since the press has other rows under the pointer: the click is dropped
@@ -398,10 +373,10 @@ void TPageViewer::mouseDoubleClickEvent(QMouseEvent* event) {
     const QPoint page = event->position().toPoint() + PageOffset();
     const auto caret = CaretAt(page);
     if (caret) {
-        const TTextBox& box = boxes_[std::size_t(caret->box)];
+        const TTextBox& box = layout_->Boxes(caret->chunk)[std::size_t(caret->box)];
         if (box.rect.contains(page) && !IsBlank(box.text)) {
-            anchor_ = TCaret{caret->box, 0};
-            focus_ = TCaret{caret->box, int(box.text.size())};
+            anchor_ = TCaret{caret->chunk, caret->box, 0};
+            focus_ = TCaret{caret->chunk, caret->box, int(box.text.size())};
         }
     }
     // The release that follows is not a second click: one double click on a "delete" link
@@ -433,9 +408,8 @@ void TPageViewer::contextMenuEvent(QContextMenuEvent* event) {
 }
 
 bool TPageViewer::viewportEvent(QEvent* event) {
-    if (event->type() == QEvent::Leave && document_) {
-        litehtml::position::vector redraw;
-        if (document_->on_mouse_leave(redraw)) viewport()->update();
+    if (event->type() == QEvent::Leave && layout_) {
+        if (layout_->MouseLeave()) viewport()->update();
         engineCursor_ = "auto";
         viewport()->unsetCursor();
     }
@@ -447,13 +421,17 @@ void TPageViewer::UpdateCursor(QPoint view) {
     const QPoint page = view + PageOffset();
     if (engineCursor_ == "pointer") {
         shape = Qt::PointingHandCursor;
-    } else if (engineCursor_ == "text" || (selecting_ && dragged_) ||
-               std::any_of(boxes_.begin(), boxes_.end(), [&](const TTextBox& b) {
-                   return b.rect.contains(page) && !IsBlank(b.text);
-               })) {
+    } else if (engineCursor_ == "text" || (selecting_ && dragged_) || OnWord(page)) {
         shape = Qt::IBeamCursor;
     }
     if (viewport()->cursor().shape() != shape) viewport()->setCursor(shape);
+}
+
+bool TPageViewer::OnWord(QPoint page) const {
+    const auto& boxes = layout_->Boxes(layout_->ChunkAt(page.y()));
+    return std::any_of(boxes.begin(), boxes.end(), [&](const TTextBox& b) {
+        return b.rect.contains(page) && !IsBlank(b.text);
+    });
 }
 
 void TPageViewer::RaiseHotSpotClick(const std::string& src) {

@@ -1,7 +1,5 @@
 #pragma once
 
-#include <litehtml/litehtml.h>
-
 #include <QAbstractScrollArea>
 #include <QPoint>
 #include <QRect>
@@ -13,28 +11,20 @@
 #include <string>
 #include <vector>
 
-#include "ui/page_container.h"
+#include "ui/page_layout.h"
 
 class QMenu;
 
 // The page viewer html1: shows one HTML page laid out at its own width, reports clicks on the
-// page's links, and lets the user select and copy its text.
+// page's links, and lets the user select and copy its text. A page that is one long table is
+// laid out only near the view.
 namespace kavrel {
 
 class TPageViewer : public QAbstractScrollArea {
     Q_OBJECT
 
   public:
-    // One word or blank of the laid-out page, in page coordinates, in reading order.
-    struct TTextBox {
-        QString text;
-        QRect rect;
-        litehtml::uint_ptr font = 0;
-        int row = -1;              // table row it sits in, -1 outside tables
-        int cell = -1;             // table cell it sits in, -1 outside tables
-        int block = -1;            // innermost block (paragraph, cell, list item) it sits in
-        bool breakBefore = false;  // a line break comes between it and the box before
-    };
+    using TTextBox = kavrel::TTextBox;
 
     // A click on a link: SRC is its href. Left unhandled, an absolute web or mail address is
     // opened by the desktop; anything else is ignored.
@@ -50,7 +40,8 @@ class TPageViewer : public QAbstractScrollArea {
     void LoadFromString(const std::string& page);
 
     QSize PageSize() const;
-    const std::vector<TTextBox>& TextBoxes() const { return boxes_; }
+    // Every box of the page; on a long table this lays out all of it.
+    const std::vector<TTextBox>& TextBoxes() const;
     // The font a box is drawn in.
     QFont FontOf(const TTextBox& box) const;
 
@@ -76,13 +67,15 @@ class TPageViewer : public QAbstractScrollArea {
 
   private:
     struct TCaret {
+        int chunk = 0;
         int box = 0;
         int offset = 0;  // in UTF-16 units of the box's text
         auto operator<=>(const TCaret&) const = default;
     };
 
     void Relayout();
-    void CollectBoxes();
+    // Shows the page as one document when the layout of its parts went wrong.
+    void FallBack();
     void UpdateScrollBars();
     QPoint PageOffset() const;
     std::optional<TCaret> CaretAt(QPoint pagePoint) const;
@@ -90,20 +83,18 @@ class TPageViewer : public QAbstractScrollArea {
     int AdvanceTo(const TTextBox& box, int offset) const;
     void PaintSelection(QPainter& painter) const;
     void UpdateCursor(QPoint viewportPoint);
+    bool OnWord(QPoint pagePoint) const;
     void PublishSelection() const;
     void RaiseHotSpotClick(const std::string& src);
 
-    // The document needs its context and container for as long as it lives and frees its
-    // fonts through the container: it is declared after them so that it goes first.
-    litehtml::context context_;
-    TPageContainer container_;
-    litehtml::css linkStyle_;
-    std::shared_ptr<litehtml::document> document_;
-    // What document_ was made from.
+    // The layout's documents free their fonts through the engine's container: the layout is
+    // declared after it so that it goes first.
+    TPageEngine engine_;
+    std::unique_ptr<TPageLayout> layout_;
+    // What layout_ was made from.
     std::string loadedText_;
     std::string loadedLinkColour_;
 
-    std::vector<TTextBox> boxes_;
     TCaret anchor_;
     TCaret focus_;
     bool selecting_ = false;  // a left press on the page shown has not been released yet

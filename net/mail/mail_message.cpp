@@ -63,7 +63,8 @@ TMessagePriority PriorityOf(const std::string& value) {
 
 }  // namespace
 
-void TMailMessage::FillFromHeaders() {
+void TMailMessage::FillFromHeaders(TFields fields) {
+    const bool all = fields == TFields::All;
     const THeaderList& h = HeaderLines;
     ParseError.clear();
     // A field is assigned only once its value has been read whole, so a failure leaves it
@@ -96,29 +97,52 @@ void TMailMessage::FillFromHeaders() {
         for (TEMailAddressItem& item : list) item = decoded(std::move(item));
         return list;
     };
+    // Without All, an address field the caller does not read is parsed into a scratch member and
+    // dropped: decoding cannot fail, but parsing can, and the failure is the caller's to log.
+    TEMailAddressItem droppedItem;
+    TEMailAddressList droppedList;
+    const auto keptItem = [&](TEMailAddressItem& field) -> TEMailAddressItem& {
+        return all ? field : droppedItem;
+    };
+    const auto keptList = [&](TEMailAddressList& field) -> TEMailAddressList& {
+        return all ? field : droppedList;
+    };
+    const auto recipients = [&](const std::string& text) {
+        return all ? decodedList(text) : addressList(text);
+    };
 
-    ContentType = h.HeaderValue("Content-Type");
-    CharSet = CharSetOf(ContentType);
-    ContentTransferEncoding = h.HeaderValue("Content-Transfer-Encoding");
-    ContentDisposition = h.HeaderValue("Content-Disposition");
+    if (all) {
+        ContentType = h.HeaderValue("Content-Type");
+        CharSet = CharSetOf(ContentType);
+        ContentTransferEncoding = h.HeaderValue("Content-Transfer-Encoding");
+        ContentDisposition = h.HeaderValue("Content-Disposition");
+    }
     Subject = DecodeEncodedWords(h.HeaderValue("Subject"));
-    read(From, [&] { return decoded(address(h.HeaderValue("From"))); });
-    MsgId = h.HeaderValue("Message-Id");
-    NewsGroups = SplitNewsGroups(h.HeaderValue("Newsgroups"));
-    read(Recipients, [&] { return decodedList(h.HeaderValue("To")); });
-    read(CCList, [&] { return decodedList(h.HeaderValue("Cc")); });
-    Organization = h.HeaderValue("Organization");
-    read(ReceiptRecipient, [&] {
+    read(From, [&] {
+        TEMailAddressItem from = address(h.HeaderValue("From"));
+        if (all) return decoded(std::move(from));
+        from.Name.clear();
+        return from;
+    });
+    if (all) {
+        MsgId = h.HeaderValue("Message-Id");
+        NewsGroups = SplitNewsGroups(h.HeaderValue("Newsgroups"));
+    }
+    read(keptList(Recipients), [&] { return recipients(h.HeaderValue("To")); });
+    read(keptList(CCList), [&] { return recipients(h.HeaderValue("Cc")); });
+    if (all) Organization = h.HeaderValue("Organization");
+    read(keptItem(ReceiptRecipient), [&] {
         TEMailAddressItem item = address(h.HeaderValue("Disposition-Notification-To"));
         if (item.Address.empty() && item.Name.empty()) {
             item = address(h.HeaderValue("Return-Receipt-To"));
         }
         return item;
     });
-    References = h.HeaderValue("References");
-    read(ReplyTo, [&] { return addressList(h.HeaderValue("Reply-To")); });
+    if (all) References = h.HeaderValue("References");
+    read(keptList(ReplyTo), [&] { return addressList(h.HeaderValue("Reply-To")); });
     read(Date, [&] { return MailDateToLocal(h.HeaderValue("Date")); });
-    read(Sender, [&] { return address(h.HeaderValue("Sender")); });
+    read(keptItem(Sender), [&] { return address(h.HeaderValue("Sender")); });
+    if (!all) return;
     std::string priority = h.HeaderValue("Priority");
     if (priority.empty()) priority = h.HeaderValue("X-Priority");
     Priority = PriorityOf(priority);

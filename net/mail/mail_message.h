@@ -12,7 +12,7 @@ namespace kavrel {
 enum class TMessagePriority { mpHighest, mpHigh, mpNormal, mpLow, mpLowest };
 
 // One message as far as its header goes. The mail check reads From.Address, Subject and Date;
-// the other fields are filled in the same pass.
+// the other fields are filled in the same pass unless the caller asks for those three only.
 class TMailMessage {
   public:
     THeaderList HeaderLines;
@@ -39,9 +39,17 @@ class TMailMessage {
     // EFailedToRetrieveTimeZoneInfo), "" when every field was read.
     std::string ParseError;
 
+    enum class TFields {
+        All,
+        // What the mail check reads: From.Address, Subject and Date, as All fills them. The
+        // other members keep their empty state, From.Name too, but the address fields among
+        // them are still parsed, so ParseError is what All would give.
+        FromAddressSubjectDate,
+    };
+
     // Fills the fields from HeaderLines. A field that cannot be read stays empty and the others
     // are still filled: one sender's broken header must not hide what the rest of it says.
-    void FillFromHeaders();
+    void FillFromHeaders(TFields fields = TFields::All);
 };
 
 }  // namespace kavrel

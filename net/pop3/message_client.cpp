@@ -2,7 +2,8 @@
 
 namespace kavrel {
 
-void TMessageClient::ReadHeaderLines(TMailMessage& AMsg, const std::string& ADelim) {
+void TMessageClient::ReadHeaderLines(TMailMessage& AMsg, const std::string& ADelim,
+                                     TMailMessage::TFields AFields) {
     const TReplyScope reply(*this);
     TWorkBracket work(*this, TWorkMode::wkRead, 0);
     std::size_t bytes = 0;
@@ -14,7 +15,7 @@ void TMessageClient::ReadHeaderLines(TMailMessage& AMsg, const std::string& ADel
         // body line before the terminator is kept as it came.
         if (bytes <= MaxHeaderBytes) AMsg.HeaderLines.Add(std::move(line));
     }
-    AMsg.FillFromHeaders();
+    AMsg.FillFromHeaders(AFields);
 }
 
 }  // namespace kavrel

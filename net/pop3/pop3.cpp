@@ -131,10 +131,10 @@ bool TPOP3::ListUids(std::vector<std::string>& AList, std::int32_t AMsgNum) {
     return true;
 }
 
-bool TPOP3::FetchHeader(std::int32_t AMsgNum, TMailMessage& AMsg) {
+bool TPOP3::FetchHeader(std::int32_t AMsgNum, TMailMessage& AMsg, TMailMessage::TFields AFields) {
     const TReplyScope reply(*this);
     SendCommand("TOP " + IntToStr(AMsgNum) + " 0", kOk);
-    ReadHeaderLines(AMsg, ".");
+    ReadHeaderLines(AMsg, ".", AFields);
     return true;
 }
 

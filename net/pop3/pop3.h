@@ -44,7 +44,8 @@ class TPOP3 : public TMessageClient {
     std::int32_t GetMessageCount();
     // Appends the lines of the UIDL listing ("number uid") to AList; false on an error reply.
     bool ListUids(std::vector<std::string>& AList, std::int32_t AMsgNum = -1);
-    bool FetchHeader(std::int32_t AMsgNum, TMailMessage& AMsg);
+    bool FetchHeader(std::int32_t AMsgNum, TMailMessage& AMsg,
+                     TMailMessage::TFields AFields = TMailMessage::TFields::All);
     // Size in octets, or -1 when the reply cannot be read.
     std::int32_t GetMessageSize(std::int32_t AMsgNum);
     bool MarkDeleted(std::int32_t AMsgNum);

@@ -142,6 +142,16 @@ int TIOHandlerSocket::Receive(char* buffer, int length) {
     return Binding->Receive(buffer, length);
 }
 
+int TIOHandlerSocket::TrySend(const char* buffer, int length) {
+    if (!IsOpen()) throw EClosedSocket();
+    return Binding->TrySend(buffer, length);
+}
+
+int TIOHandlerSocket::WaitEither(int timeoutMs) {
+    if (!IsOpen()) throw EConnClosedGracefully();
+    return Binding->WaitEither(timeoutMs);
+}
+
 int TIOHandlerSocket::Send(const char* buffer, int length) {
     if (!IsOpen()) throw EClosedSocket();
     return Binding->Send(buffer, length);

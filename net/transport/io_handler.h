@@ -21,6 +21,11 @@ class TIOHandler : public TNetComponent {
     // Raw results: a byte count, 0 for an orderly close on receive, -1 with errno set.
     virtual int Receive(char* buffer, int length) = 0;
     virtual int Send(const char* buffer, int length) = 0;
+    // A send that never waits: the bytes taken, 0 when there is no room now, -1 with errno.
+    // A carrier that cannot tell takes them all, waiting as Send does.
+    virtual int TrySend(const char* buffer, int length) { return Send(buffer, length); }
+    // Waits for input (1), room to send (2) or both (3); 0 when the time ran out.
+    virtual int WaitEither(int timeoutMs) { return WaitReadable(timeoutMs) ? 1 : 0; }
 
   private:
     bool active_ = false;
@@ -36,6 +41,8 @@ class TIOHandlerSocket : public TIOHandler {
     bool WaitReadable(int timeoutMs) override;
     int Receive(char* buffer, int length) override;
     int Send(const char* buffer, int length) override;
+    int TrySend(const char* buffer, int length) override;
+    int WaitEither(int timeoutMs) override;
 
     std::unique_ptr<TSocketHandle> Binding;
 };

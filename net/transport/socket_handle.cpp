@@ -3,10 +3,12 @@
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 
@@ -95,6 +97,10 @@ std::int32_t TSocketHandle::Connect(std::uint32_t address, int port, int timeout
     }
     if (const std::int32_t code = SocketErrorCode(fd)) return code;
     if (!SetFdBlocking(fd, true)) return TSocketStack::CodeFromErrno(errno);
+    // Commands are short and often written ahead in pieces as the socket takes them: none of
+    // them may wait for the acknowledgement of the one before.
+    const int on = 1;
+    ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
     return 0;
 }
 
@@ -136,6 +142,31 @@ int TSocketHandle::Receive(char* buffer, int length) {
     for (;;) {
         const ssize_t n = ::recv(socket_.get(), buffer, static_cast<std::size_t>(length), 0);
         if (n >= 0 || errno != EINTR) return static_cast<int>(n);
+    }
+}
+
+int TSocketHandle::TrySend(const char* buffer, int length) {
+    for (;;) {
+        const ssize_t n = ::send(socket_.get(), buffer, static_cast<std::size_t>(length),
+                                 MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (n >= 0) return static_cast<int>(n);
+        if (errno == EAGAIN || errno == EWOULDBLOCK) return 0;
+        if (errno != EINTR) return -1;
+    }
+}
+
+int TSocketHandle::WaitEither(int timeoutMs) {
+    const Clock::time_point deadline =
+        Clock::now() + std::chrono::milliseconds(std::max(timeoutMs, 0));
+    for (;;) {
+        pollfd p{socket_.get(), POLLIN | POLLOUT, 0};
+        const int ready = ::poll(&p, 1, timeoutMs < 0 ? -1 : MillisecondsLeft(deadline));
+        if (ready == 1) {
+            // A closed or failed socket counts as input: the read that follows finds out.
+            return ((p.revents & (POLLIN | POLLHUP | POLLERR)) ? 1 : 0) |
+                   ((p.revents & POLLOUT) ? 2 : 0);
+        }
+        if (ready == 0 || errno != EINTR) return 0;
     }
 }
 

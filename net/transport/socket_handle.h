@@ -54,6 +54,10 @@ class TSocketHandle {
     // a vanished peer fails with EPIPE instead of raising SIGPIPE.
     int Receive(char* buffer, int length);
     int Send(const char* buffer, int length);
+    // A send that never waits: the bytes taken, 0 when there is no room now, -1 with errno.
+    int TrySend(const char* buffer, int length);
+    // Waits for input (1), room to send (2) or both (3); 0 when the time ran out.
+    int WaitEither(int timeoutMs);
 
   private:
     TUniqueFd socket_;

@@ -126,6 +126,7 @@ bool TTCPConnection::IsConnected() {
 
 void TTCPConnection::CloseSocket() {
     ahead_.clear();
+    unsent_.clear();
     if (!ioHandler_) return;
     closedByPeer_ = true;
     ioHandler_->Close();
@@ -168,7 +169,7 @@ int TTCPConnection::FillInputBuffer(bool ARaiseIfClosed, int ATimeout, bool ARai
             late = left == 0;
             wait = wait == TimeoutInfinite ? left : std::min(wait, left);
         }
-        if (late || !WaitReadable(wait)) {
+        if (late || !WaitReadableSending(wait)) {
             if (ARaiseOnTimeout) throw EReadTimeout();
             return -1;
         }
@@ -225,6 +226,41 @@ void TTCPConnection::StartTLS(const std::string& AServerName) {
 bool TTCPConnection::TLSActive() const {
     const auto* tls = dynamic_cast<const TIOHandlerTLS*>(ioHandler_);
     return tls && tls->TLSActive();
+}
+
+void TTCPConnection::SendAhead() {
+    while (!unsent_.empty()) {
+        const int offer = static_cast<int>(std::min<std::size_t>(unsent_.size(), INT_MAX));
+        const int sent = ioHandler_->TrySend(unsent_.data(), offer);
+        const int error = errno;
+        if (sent == 0) return;
+        if (sent < 0) {
+            const std::int32_t code = TSocketStack::CodeFromErrno(error);
+            CloseSocket();
+            TSocketStack::Instance().RaiseSocketError(code);
+        }
+        AddWork(TWorkMode::wkWrite, sent);
+        unsent_.erase(0, static_cast<std::size_t>(sent));
+    }
+}
+
+bool TTCPConnection::WaitReadableSending(int ATimeout) {
+    SendAhead();
+    if (unsent_.empty()) return WaitReadable(ATimeout);
+    const bool limited = ATimeout != TimeoutInfinite;
+    const auto deadline =
+        Clock::now() + std::chrono::milliseconds(limited ? std::max(ATimeout, 0) : 0);
+    // Input is read as soon as it comes, and the rest of the commands go out as the socket
+    // takes them, so a server that reads only once it has answered never waits on us.
+    while (!unsent_.empty()) {
+        const int left = limited ? MillisecondsLeft(deadline) : kWaitingStepMs;
+        const int ready = ioHandler_->WaitEither(std::min(left, kWaitingStepMs));
+        if (ready & 1) return true;
+        if (ready & 2) SendAhead();
+        KeepAnswering();
+        if (limited && MillisecondsLeft(deadline) == 0) return false;
+    }
+    return WaitReadable(limited ? MillisecondsLeft(deadline) : TimeoutInfinite);
 }
 
 bool TTCPConnection::WaitReadable(int ATimeout) {
@@ -349,10 +385,11 @@ std::int32_t TTCPConnection::SendCommand(const std::string& ACommand, std::int32
 }
 
 void TTCPConnection::WriteAhead(const std::vector<std::string>& ACommands) {
-    std::string bytes;
-    for (const std::string& command : ACommands) bytes += command + "\r\n";
-    WriteBytes(bytes, true);
+    CheckPeerClosed(true, true);
+    if (!IsConnected()) throw ENotConnected();
+    for (const std::string& command : ACommands) unsent_ += command + "\r\n";
     ahead_.insert(ahead_.end(), ACommands.begin(), ACommands.end());
+    SendAhead();
 }
 
 void TTCPConnection::ReadLinesUntil(std::vector<std::string>& ADest, std::string_view ATerminator,
@@ -450,6 +487,13 @@ void TTCPConnection::WriteBytes(std::string_view AData, bool ASendNow) {
     if (AData.empty()) return;
     CheckPeerClosed(true, true);
     if (!IsConnected()) throw ENotConnected();
+    // Nothing may overtake a command written ahead. Its reply has not been read only when
+    // the caller broke off its own order, and then the connection is not used for replies.
+    if (!unsent_.empty()) {
+        std::string queued;
+        queued.swap(unsent_);
+        WriteBytes(queued, true);
+    }
     if (writeBuffer_ && !ASendNow) {
         writeBuffer_->append(AData);
         if (writeThreshold_ > 0 &&

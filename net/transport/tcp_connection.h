@@ -130,10 +130,14 @@ class TTCPConnection : public TNetComponent {
     // AExpected -1 accepts every reply code. A command that was written ahead is not written
     // again: only its reply is read.
     std::int32_t SendCommand(const std::string& ACommand, std::int32_t AExpected = -1);
-    // Writes commands in one send before their replies are read, for a server that allows
-    // it; SendCommand must then be given them in the same order. Forgotten at a disconnect.
+    // Queues commands to go out before their replies are read, for a server that allows it;
+    // SendCommand must then be given them in the same order. They go out as the socket takes
+    // them, also while replies are being read, so that a server that answers only once it has
+    // read everything can never hold both sides waiting. Forgotten at a disconnect.
     void WriteAhead(const std::vector<std::string>& ACommands);
     std::size_t CommandsAhead() const { return ahead_.size(); }
+    // Bytes of commands written ahead that the socket has not taken yet.
+    std::size_t BytesNotYetSent() const { return unsent_.size(); }
 
   protected:
     // Connects the carrier (made here when there is none) to host and port; on any failure
@@ -148,6 +152,7 @@ class TTCPConnection : public TNetComponent {
     std::vector<char> scratch_;
     std::optional<std::string> writeBuffer_;
     std::deque<std::string> ahead_;
+    std::string unsent_;
     std::int32_t writeThreshold_ = 0;
     using Clock = std::chrono::steady_clock;
     std::optional<Clock::time_point> replyDeadline_;
@@ -159,6 +164,10 @@ class TTCPConnection : public TNetComponent {
     Clock::time_point lastAnswered_ = Clock::now();
 
     void NoteTransfer(int received);
+    // Gives the socket what it takes now of the commands written ahead.
+    void SendAhead();
+    // WaitReadable that goes on sending the commands written ahead while it waits.
+    bool WaitReadableSending(int ATimeout);
     // wait(ms) in steps that call OnWaiting when it is set.
     bool WaitInSteps(int ATimeout, const std::function<bool(int)>& wait);
     bool closedByPeer_ = false;

@@ -137,7 +137,10 @@ void TIOHandlerTLS::BeginHandshake(const std::string& serverName) {
     SSL_CTX_set_verify(context, SSL_VERIFY_PEER, nullptr);
     // Many servers close without a close_notify; the protocols above frame their own data.
     SSL_CTX_set_options(context, SSL_OP_IGNORE_UNEXPECTED_EOF);
-    SSL_CTX_set_mode(context, SSL_MODE_AUTO_RETRY);
+    // Writes written ahead are offered again from a buffer that may have moved, and taken in
+    // part when the socket has room for part.
+    SSL_CTX_set_mode(context, SSL_MODE_AUTO_RETRY | SSL_MODE_ACCEPT_MOVING_WRITE_BUFFER |
+                                  SSL_MODE_ENABLE_PARTIAL_WRITE);
     if (SSL_CTX_set_default_verify_paths(context) != 1)
         throw ETLSError("TLS: cannot load the trusted certificates: " + TakeErrorReason());
 
@@ -244,26 +247,60 @@ int TIOHandlerTLS::Receive(char* buffer, int length) {
     return -1;
 }
 
+int TIOHandlerTLS::WriteOnce(const char* buffer, int length, bool& wantWrite) {
+    SSL* ssl = session_->ssl.get();
+    if (retryLength_ > 0) length = retryLength_;
+    errno = 0;
+    const int n = SSL_write(ssl, buffer, length);
+    if (n > 0) {
+        retryLength_ = 0;
+        return n;
+    }
+    const int error = SSL_get_error(ssl, n);
+    if (error == SSL_ERROR_WANT_WRITE || error == SSL_ERROR_WANT_READ) {
+        retryLength_ = length;
+        wantWrite = error == SSL_ERROR_WANT_WRITE;
+        return 0;
+    }
+    session_->broken = true;
+    const std::string reason = TakeErrorReason();
+    if (error == SSL_ERROR_SYSCALL && reason.empty()) {
+        if (errno == 0) errno = EPIPE;
+        return -1;
+    }
+    throw ETLSError("TLS: " + (reason.empty() ? std::string("write failed") : reason));
+}
+
 int TIOHandlerTLS::Send(const char* buffer, int length) {
     if (!TLSActive()) return TIOHandlerSocket::Send(buffer, length);
     if (!IsOpen()) throw EClosedSocket();
-    SSL* ssl = session_->ssl.get();
     for (;;) {
-        errno = 0;
-        const int n = SSL_write(ssl, buffer, length);
-        if (n > 0) return n;
-        const int error = SSL_get_error(ssl, n);
-        if (error == SSL_ERROR_WANT_WRITE || error == SSL_ERROR_WANT_READ) {
-            Binding->Wait(error == SSL_ERROR_WANT_WRITE, -1);
-            continue;
-        }
-        session_->broken = true;
-        const std::string reason = TakeErrorReason();
-        if (error == SSL_ERROR_SYSCALL && reason.empty()) {
-            if (errno == 0) errno = EPIPE;
-            return -1;
-        }
-        throw ETLSError("TLS: " + (reason.empty() ? std::string("write failed") : reason));
+        bool wantWrite = false;
+        const int n = WriteOnce(buffer, length, wantWrite);
+        if (n != 0) return n;
+        Binding->Wait(wantWrite, -1);
+    }
+}
+
+int TIOHandlerTLS::TrySend(const char* buffer, int length) {
+    if (!TLSActive()) return TIOHandlerSocket::TrySend(buffer, length);
+    if (!IsOpen()) throw EClosedSocket();
+    bool wantWrite = false;
+    return WriteOnce(buffer, length, wantWrite);
+}
+
+int TIOHandlerTLS::WaitEither(int timeoutMs) {
+    if (!TLSActive()) return TIOHandlerSocket::WaitEither(timeoutMs);
+    if (!IsOpen()) throw EConnClosedGracefully();
+    const bool limited = timeoutMs >= 0;
+    const Clock::time_point deadline =
+        Clock::now() + std::chrono::milliseconds(limited ? timeoutMs : 0);
+    for (;;) {
+        if (ReadAvailable()) return 1;
+        // Input that is not a whole record yet is read on the next round.
+        const int ready = Binding->WaitEither(limited ? MillisecondsLeft(deadline) : -1);
+        if (ready & 2) return ready & 2;
+        if (ready == 0) return 0;
     }
 }
 

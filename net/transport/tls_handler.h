@@ -31,6 +31,8 @@ class TIOHandlerTLS : public TIOHandlerSocket {
     bool WaitReadable(int timeoutMs) override;
     int Receive(char* buffer, int length) override;
     int Send(const char* buffer, int length) override;
+    int TrySend(const char* buffer, int length) override;
+    int WaitEither(int timeoutMs) override;
 
     bool TLSActive() const;
 
@@ -54,6 +56,13 @@ class TIOHandlerTLS : public TIOHandlerSocket {
     std::size_t plainPos_ = 0;
     bool peerClosed_ = false;
     int receiveErrno_ = 0;
+    // The length of a write the record layer could not finish: it must be asked again with
+    // the same bytes.
+    int retryLength_ = 0;
+
+    // One SSL_write: the bytes taken, 0 when the socket must be ready first (wantWrite tells
+    // which way), -1 with errno; raises ETLSError.
+    int WriteOnce(const char* buffer, int length, bool& wantWrite);
 };
 
 }  // namespace kavrel

@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <random>
+#include <utility>
+#include <vector>
+
 namespace kavrel {
 namespace {
 
@@ -43,6 +48,44 @@ TEST(MailList, SortIsTheExchangeSort) {
         TMailList list = r.before[0] ? ListOf(r.before) : TMailList{};
         SortMailList(list);
         EXPECT_EQ(Spec(list), r.after) << r.before;
+    }
+}
+
+// The double loop as the table page has always run it.
+void ExchangeSort(TMailList& list) {
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        for (std::size_t j = 0; j < list.size(); ++j) {
+            if (list[i].AccountIndex < list[j].AccountIndex) std::swap(list[i], list[j]);
+        }
+    }
+}
+
+TEST(MailList, SortGivesTheDoubleLoopsOrderRowForRow) {
+    const std::vector<std::vector<std::int32_t>> keySets = {
+        {1, 2, 3, 4},
+        {1, 3},
+        {INT32_MIN, -7, 0, 1, 9, INT32_MAX},
+        {},  // keys drawn from as many values as the list has entries
+    };
+    std::mt19937 rng(20261211);
+    for (const auto& keys : keySets) {
+        for (int round = 0; round < 1500; ++round) {
+            const std::size_t n = rng() % 48;
+            TMailList list;
+            for (std::size_t e = 0; e < n; ++e) {
+                PW_MAIL& m = AppendMail(list);
+                m.AccountIndex = keys.empty() ? static_cast<std::int32_t>(rng() % (n + 1))
+                                              : keys[rng() % keys.size()];
+                m.UID = "#" + std::to_string(e);  // "1#23": key 1, entry 23
+            }
+            TMailList expected = list;
+            // Sorted again, as at every page build: the prefix is then ordered already.
+            for (int build = 0; build < 3; ++build) {
+                SortMailList(list);
+                ExchangeSort(expected);
+                ASSERT_EQ(Spec(list), Spec(expected)) << "round " << round << ", build " << build;
+            }
+        }
     }
 }
 

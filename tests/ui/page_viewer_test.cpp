@@ -393,6 +393,34 @@ TEST(PageViewer, TheSamePageAgainIsKeptAsItIs) {
     EXPECT_EQ(bar->value(), 0) << "another page starts from the top";
 }
 
+// A long page is laid out near the view only: at its far end links, the hand and a selection
+// dragged across rows work as at its top.
+TEST(PageViewer, TheFarEndOfALongPageActsAsItsTop) {
+    TMailList list = Messages(3000);
+    Viewer viewer(700, 400);
+    viewer.Load(PageOf(list));
+    QScrollBar* bar = viewer.view.verticalScrollBar();
+    bar->setValue(bar->maximum());
+    const QPoint offset(0, bar->value());
+    const QPoint link = viewer.Box("delete", 2999).center() - offset;
+    QTest::mouseMove(viewer.Port(), link);
+    EXPECT_EQ(viewer.Port()->cursor().shape(), Qt::PointingHandCursor);
+    QTest::mouseClick(viewer.Port(), Qt::LeftButton, {}, link);
+    EXPECT_EQ(viewer.clicks, std::vector<std::string>{"delete?3000"});
+
+    // From the first word of a subject three rows up to the end of the last row.
+    const QRect from = viewer.BoxBeside("Subject", QString::fromStdString(list[2997].FromAddress))
+                           .translated(-offset);
+    const QPoint to = viewer.Box("delete", 2999).translated(-offset).bottomRight();
+    QTest::mousePress(viewer.Port(), Qt::LeftButton, {}, from.topLeft() + QPoint(1, 1));
+    QTest::mouseMove(viewer.Port(), to);
+    QTest::mouseRelease(viewer.Port(), Qt::LeftButton, {}, to);
+    const QStringList lines = viewer.view.SelectedText().split(u'\n');
+    ASSERT_EQ(lines.size(), 3);
+    EXPECT_EQ(lines[0].toStdString(), list[2997].Subject + "\tdelete");
+    EXPECT_TRUE(lines[2].endsWith("\tdelete"));
+}
+
 TEST(PageViewer, ADoubleClickOnALinkIsOneClick) {
     TMailList list = Messages(3);
     Viewer viewer(700);

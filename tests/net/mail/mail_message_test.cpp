@@ -321,54 +321,93 @@ TEST(MailMessage, AbsentFieldsLeaveTheEmptyState) {
     EXPECT_EQ(m.Priority, TMessagePriority::mpNormal);
 }
 
-// Any header block ends in values, or in one of the failures the check knows how to log.
-TEST(MailMessage, AnyBytesEndInAValueOrAKnownFailure) {
-    const std::vector<std::string> seeds = {
+// A few header lines of mail-like text, mutated at random and now and then pure noise.
+std::vector<std::string> RandomHeader(std::mt19937& rng) {
+    static const std::vector<std::string> seeds = {
         "From: \"Lee, Ann\" <a@b.c> (x)", "Subject: =?ISO-8859-1?Q?J=F6rg?= =?UTF-8?B?SGk=?=",
         "To: Team: a@b.c, <d@e.f>;",      "Date: Tuesday, 15-Nov-94 08:12:31 +0530 (IST)",
         "Cc: \\\"a\\\\@(b)<c>.d",         "Reply-To: <<@>>..@@",
         "X-Priority: -2147483649",        "Content-Type: x; charset=\"",
         "Date: Tue Nov 15 08:12:31 1994", "Subject: =?=?=?\?==?Q?=?B?==?",
     };
-    const std::string alphabet = "=?<>@.,;:()\"\\ \t-+0123456789QBqbISOUTF8aZz\x80\xff\r\n";
-    std::mt19937 rng(20261209);
+    static const std::string alphabet = "=?<>@.,;:()\"\\ \t-+0123456789QBqbISOUTF8aZz\x80\xff\r\n";
     auto pick = [&rng](std::size_t n) {
         return std::uniform_int_distribution<std::size_t>(0, n - 1)(rng);
     };
+    std::vector<std::string> header;
+    const int lines = 1 + static_cast<int>(pick(6));
+    for (int l = 0; l < lines; ++l) {
+        std::string line = seeds[pick(seeds.size())];
+        const int edits = static_cast<int>(pick(8));
+        for (int e = 0; e < edits && !line.empty(); ++e) {
+            const std::size_t at = pick(line.size());
+            switch (pick(4)) {
+                case 0:
+                    line[at] = alphabet[pick(alphabet.size())];
+                    break;
+                case 1:
+                    line.insert(at, 1, alphabet[pick(alphabet.size())]);
+                    break;
+                case 2:
+                    line.erase(at, 1 + pick(3));
+                    break;
+                default:
+                    line.insert(at, seeds[pick(seeds.size())].substr(pick(10)));
+                    break;
+            }
+        }
+        if (pick(10) == 0) {  // now and then pure noise
+            line.clear();
+            for (std::size_t n = pick(200); n > 0; --n) line += static_cast<char>(pick(256));
+        }
+        header.push_back(std::move(line));
+    }
+    return header;
+}
+
+// Any header block ends in values, or in one of the failures the check knows how to log.
+TEST(MailMessage, AnyBytesEndInAValueOrAKnownFailure) {
+    std::mt19937 rng(20261209);
     int failures = 0;
     for (int round = 0; round < 4000; ++round) {
         TMailMessage m;
-        const int lines = 1 + static_cast<int>(pick(6));
-        for (int l = 0; l < lines; ++l) {
-            std::string line = seeds[pick(seeds.size())];
-            const int edits = static_cast<int>(pick(8));
-            for (int e = 0; e < edits && !line.empty(); ++e) {
-                const std::size_t at = pick(line.size());
-                switch (pick(4)) {
-                    case 0:
-                        line[at] = alphabet[pick(alphabet.size())];
-                        break;
-                    case 1:
-                        line.insert(at, 1, alphabet[pick(alphabet.size())]);
-                        break;
-                    case 2:
-                        line.erase(at, 1 + pick(3));
-                        break;
-                    default:
-                        line.insert(at, seeds[pick(seeds.size())].substr(pick(10)));
-                        break;
-                }
-            }
-            if (pick(10) == 0) {  // now and then pure noise
-                line.clear();
-                for (std::size_t n = pick(200); n > 0; --n) line += static_cast<char>(pick(256));
-            }
-            m.HeaderLines.Add(line);
-        }
+        for (std::string& line : RandomHeader(rng)) m.HeaderLines.Add(std::move(line));
         m.FillFromHeaders();
         if (!m.ParseError.empty()) ++failures;
     }
     EXPECT_GT(failures, 0) << "the mutations should reach the failure paths too";
+}
+
+// The check's mode reads its three fields, and the failure it logs, as the full fill does.
+TEST(MailMessage, TheChecksThreeFieldsAreReadAsAllReadsThem) {
+    test::TScopedTimeZone tz("TST-1");
+    std::vector<std::vector<std::string>> headers = {
+        {"From: a@b.c", "Subject: s", "To: Ann <t@u.v> via w@x.y"},
+        {"Sender: Ann <t@u.v> via w@x.y", "Date: Tue, 15 Nov 1994 08:12:31 +0100"},
+    };
+    std::mt19937 rng(20261211);
+    for (int i = 0; i < 3000; ++i) headers.push_back(RandomHeader(rng));
+    int failuresOutsideTheThree = 0;
+    for (const auto& lines : headers) {
+        TMailMessage all;
+        for (const std::string& line : lines) all.HeaderLines.Add(line);
+        TMailMessage three;
+        three.HeaderLines = all.HeaderLines;
+        all.FillFromHeaders();
+        three.FillFromHeaders(TMailMessage::TFields::FromAddressSubjectDate);
+        EXPECT_EQ(three.ParseError, all.ParseError) << lines[0];
+        EXPECT_EQ(three.From.Address, all.From.Address) << lines[0];
+        EXPECT_EQ(three.Subject, all.Subject) << lines[0];
+        EXPECT_EQ(three.Date, all.Date) << lines[0];
+        EXPECT_TRUE(three.From.Name.empty() && three.Recipients.empty() && three.CCList.empty() &&
+                    three.ReplyTo.empty() && three.Sender.Address.empty() &&
+                    three.ReceiptRecipient.Address.empty() && three.ContentType.empty() &&
+                    three.MsgId.empty() && three.NewsGroups.empty() &&
+                    three.Priority == TMessagePriority::mpNormal)
+            << lines[0];
+        if (!all.ParseError.empty() && !all.From.Address.empty()) ++failuresOutsideTheThree;
+    }
+    EXPECT_GT(failuresOutsideTheThree, 0);
 }
 
 TEST(MailMessage, HugeFoldedHeadersStayLinear) {

@@ -1,16 +1,23 @@
 #include "net/transport/tcp_connection.h"
 
 #include <gtest/gtest.h>
+#include <openssl/ssl.h>
+#include <sys/socket.h>
 
+#include <atomic>
 #include <chrono>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "net/transport/io_handler.h"
 #include "net/transport/net_errors.h"
 #include "net/transport/tcp_client.h"
+#include "tests/support/loopback_ports.h"
 #include "tests/support/raises.h"
 #include "tests/support/script_server.h"
+#include "tests/support/test_authority.h"
 
 namespace kavrel {
 namespace {
@@ -322,6 +329,106 @@ TEST(TCPConnection, ATransferMustKeepMoving) {
             read();
             EXPECT_EQ(stream.Size(), 1200);
         }
+    }
+}
+
+// Answers each line it reads with a long one and reads the next only once that answer is out,
+// in plain text or over TLS: a server that waits on its client while its answers wait.
+class TStubbornServer {
+  public:
+    TStubbornServer(int lines, std::string answer, const test::TTestAuthority::TKeyPair* tls)
+        : listener_(test::BoundLoopbackSocket(port_, 1)) {
+        // Small buffers that do not grow: neither side can take much the other does not read.
+        const int small = 4096;
+        ::setsockopt(listener_.get(), SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
+        ::setsockopt(listener_.get(), SOL_SOCKET, SO_SNDBUF, &small, sizeof small);
+        if (tls) {
+            context_.reset(SSL_CTX_new(TLS_server_method()));
+            SSL_CTX_use_certificate_chain_file(context_.get(), tls->cert.c_str());
+            SSL_CTX_use_PrivateKey_file(context_.get(), tls->key.c_str(), SSL_FILETYPE_PEM);
+        }
+        thread_ = std::thread([this, lines, answer = std::move(answer) + "\r\n"] {
+            const TUniqueFd client(::accept(listener_.get(), nullptr, nullptr));
+            std::unique_ptr<SSL, decltype(&SSL_free)> ssl(nullptr, SSL_free);
+            if (context_) {
+                ssl.reset(SSL_new(context_.get()));
+                SSL_set_fd(ssl.get(), client.get());
+                if (SSL_accept(ssl.get()) != 1) return;
+            }
+            const auto io = [&](bool write, char* data, int size) {
+                if (ssl)
+                    return write ? SSL_write(ssl.get(), data, size)
+                                 : SSL_read(ssl.get(), data, size);
+                return int(write ? ::send(client.get(), data, std::size_t(size), MSG_NOSIGNAL)
+                                 : ::recv(client.get(), data, std::size_t(size), 0));
+            };
+            std::string input;
+            char buffer[4096];
+            for (int line = 0; line < lines; ++line) {
+                std::size_t end;
+                while ((end = input.find('\n')) == std::string::npos) {
+                    const int n = io(false, buffer, int(sizeof buffer));
+                    if (n <= 0) return;
+                    input.append(buffer, std::size_t(n));
+                }
+                input.erase(0, end + 1);
+                std::string out = answer;
+                for (std::size_t at = 0; at < out.size();) {
+                    const int n = io(true, out.data() + at, int(out.size() - at));
+                    if (n <= 0) return;
+                    at += std::size_t(n);
+                }
+                ++answered;
+            }
+        });
+    }
+    ~TStubbornServer() { thread_.join(); }
+    int Port() const { return port_; }
+
+    std::atomic<int> answered{0};
+
+  private:
+    int port_ = 0;
+    TUniqueFd listener_;
+    std::unique_ptr<SSL_CTX, decltype(&SSL_CTX_free)> context_{nullptr, SSL_CTX_free};
+    std::thread thread_;
+};
+
+// A client writing far ahead to such a server never stalls: the commands go out while the
+// answers come in. Small buffers on both sides make the wait certain for a client that would
+// only write.
+TEST(TCPConnection, WritingAheadNeverWaitsOnAServerThatWaitsOnUs) {
+    constexpr int kCommands = 8000;
+    const std::string answer = "+OK " + std::string(300, 'a');
+    std::vector<std::string> commands;
+    for (int i = 0; i < kCommands; ++i) {
+        commands.push_back("TOP " + std::to_string(i) + " 0 and some padding");
+    }
+    test::TTestAuthority authority;
+    const test::TTestAuthority::TKeyPair keys = authority.IssueForLoopback();
+    for (const bool tls : {false, true}) {
+        SCOPED_TRACE(tls ? "TLS" : "plain");
+        TStubbornServer server(kCommands, answer, tls ? &keys : nullptr);
+        TTCPClient client;
+        client.Host = "127.0.0.1";
+        client.Port = server.Port();
+        client.UseTLS = tls;
+        client.ReadTimeout = 10000;
+        client.Connect();
+        const int fd = static_cast<TIOHandlerSocket*>(client.IOHandler())->Binding->Handle();
+        const int small = 4096;
+        ::setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &small, sizeof small);
+        const int fixed = 65536;
+        ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &fixed, sizeof fixed);
+        client.WriteAhead(commands);
+        EXPECT_GT(client.BytesNotYetSent(), 0u) << "the socket could not take them all at once";
+        for (const std::string& command : commands) {
+            ASSERT_EQ(client.SendCommand(command), 0) << command;
+            ASSERT_EQ(client.LastReply.Text.front(), answer.substr(4));
+        }
+        EXPECT_EQ(client.BytesNotYetSent(), 0u);
+        EXPECT_EQ(server.answered, kCommands);
+        client.Disconnect();
     }
 }
 
