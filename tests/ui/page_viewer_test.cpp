@@ -11,6 +11,9 @@
 #include <QScrollBar>
 #include <QTest>
 
+#include <algorithm>
+#include <climits>
+#include <cstdint>
 #include <set>
 #include <string>
 #include <vector>
@@ -59,7 +62,7 @@ TMailList Messages(int count) {
         m.FromAddress = "sender" + std::to_string(i) + "@example.com";
         m.FoundAt = "10:0" + std::to_string(i % 10) + "a";
         m.SentAt = i % 2 ? "12/9/2026 9:03a" : "12/1/2026 9:03a";
-        m.Size = 1000 * (i + 1) * (i + 1);
+        m.Size = std::int32_t(std::min<std::int64_t>(1000LL * (i + 1) * (i + 1), INT32_MAX));
         m.Subject = i == 1 ? kLongSubject : "Subject number " + std::to_string(i);
     }
     return list;
