@@ -1,5 +1,6 @@
 #include <QApplication>
 #include <iostream>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -7,7 +8,9 @@
 #include "app/single_instance.h"
 #include "config/u_globals.h"
 #include "core/command_line_check.h"
+#include "core/secrets.h"
 #include "desktop/f_about.h"
+#include "desktop/keyring.h"
 #include "desktop/tray_text_icon.h"
 #include "ui/f_main.h"
 
@@ -36,6 +39,8 @@ int RunWindow(int argc, char** argv) {
 int main(int argc, char** argv) {
     const std::vector<std::string> arguments(argv + (argc > 0 ? 1 : 0), argv + argc);
     const kavrel::TCommandLine line = kavrel::ParseCommandLine(arguments);
+    // Asked only when an account needs it: most never do.
+    kavrel::SetSecrets(std::make_unique<kavrel::TDesktopKeyring>());
     switch (line.Mode) {
         case kavrel::TRunMode::Window:
             return RunWindow(argc, argv);

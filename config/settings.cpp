@@ -77,12 +77,17 @@ std::string LoadSettings() {
         s.Password[n] = read(kAccounts, Key("pw", n), "");
         s.Active[n] = flag(kAccounts, Key("active", n), "N");
         s.Security[n] = SecurityOf(read(kAccounts, Key("security", n), ""));
+        s.SignIn[n] = SameText(Trim(read(kAccounts, Key("signin", n), "")), "oauth")
+                          ? TSignIn::OAuth
+                          : TSignIn::Password;
+        s.Provider[n] = Trim(read(kAccounts, Key("provider", n), ""));
     }
     s.StartWithWindows = flag(kGeneral, "startwithwindows", "N");
     s.VisiblePassword = flag(kGeneral, "visiblepassword", "N");
     s.LaunchOnNewMail = flag(kGeneral, "launchonnewmail", "N");
     s.ShowOnNewMail = flag(kGeneral, "showonnewmail", "N");
     s.ConfirmDelete = flag(kGeneral, "confirmdelete", "Y");
+    s.PasswordsInKeyring = flag(kGeneral, "keyringpasswords", "N");
 
     const auto interval = TryStrToInt(read(kGeneral, "checkinterval", "5"));
     s.CheckInterval = interval.value_or(5);
@@ -106,21 +111,38 @@ void SaveSettings() {
     // One replacement of the file for the whole save, in the order the keys have always been
     // written, so a crash half-way keeps the old settings whole.
     TIniBatch ini(IniPath);
+    // Keys newer than the file's first form are written only where they differ from what
+    // their absence means, or to undo a value the file already has (value "" = the default).
+    const TIniView before = TIniView::Load(IniPath);
+    const auto optional = [&](const char* section, const std::string& key, const std::string& value,
+                              const char* absent) {
+        if (!value.empty()) {
+            ini.Write(section, key, value);
+        } else if (before.Read(section, key)) {
+            ini.Write(section, key, absent);
+        }
+    };
     for (int n = 1; n <= kAccountCount; ++n) {
         ini.Write(kAccounts, Key("server", n), s.Server[n]);
         ini.Write(kAccounts, Key("account", n), s.Account[n]);
-        ini.Write(kAccounts, Key("pw", n), s.Password[n]);
+        // With the keyring holding them the file keeps the key, empty, as a file without a
+        // password always had it.
+        ini.Write(kAccounts, Key("pw", n), s.PasswordsInKeyring ? "" : s.Password[n]);
         ini.Write(kAccounts, Key("active", n), YesNo(s.Active[n]));
         // Left out until chosen, so that the text goes on deciding for a file written before.
         if (s.Security[n] != TSecurity::Auto) {
             ini.Write(kAccounts, Key("security", n), SecurityText(s.Security[n]));
         }
+        optional(kAccounts, Key("signin", n), s.SignIn[n] == TSignIn::OAuth ? "oauth" : "",
+                 "password");
+        optional(kAccounts, Key("provider", n), s.Provider[n], "");
     }
     ini.Write(kGeneral, "startwithwindows", YesNo(s.StartWithWindows));
     ini.Write(kGeneral, "visiblepassword", YesNo(s.VisiblePassword));
     ini.Write(kGeneral, "launchonnewmail", YesNo(s.LaunchOnNewMail));
     ini.Write(kGeneral, "showonnewmail", YesNo(s.ShowOnNewMail));
     ini.Write(kGeneral, "confirmdelete", YesNo(s.ConfirmDelete));
+    optional(kGeneral, "keyringpasswords", s.PasswordsInKeyring ? "Y" : "", "N");
     ini.Write(kGeneral, "checkinterval", IntToStr(s.CheckInterval));
     ini.Write(kGeneral, "mailprogram", s.MailProgram);
     ini.Write(kGeneral, "newmailwave", s.NewMailWave);

@@ -24,6 +24,10 @@ class TAccountSlots {
 // "POP Server" text says, which is what a settings file without the choice means.
 enum class TSecurity { Auto, TLS, STARTTLS, WhenOffered, None };
 
+// How an account signs in: with its password (USER/PASS, or SCRAM where the server offers
+// it), or with OAuth 2.0, the refresh token kept in the desktop keyring.
+enum class TSignIn { Password, OAuth };
+
 struct PW_SETTINGS_TYPE {
     std::string MailProgram;
     std::string NewMailWave;
@@ -32,12 +36,16 @@ struct PW_SETTINGS_TYPE {
     TAccountSlots<std::string> Account;
     TAccountSlots<std::string> Password;
     TAccountSlots<TSecurity> Security;
+    TAccountSlots<TSignIn> SignIn;
+    TAccountSlots<std::string> Provider;  // a preset's id, empty for none
     bool StartWithWindows = false;
     std::int32_t CheckInterval = 5;
     bool VisiblePassword = false;
     bool LaunchOnNewMail = false;
     bool ShowOnNewMail = false;
     bool ConfirmDelete = true;
+    // Passwords go to the desktop keyring instead of the file.
+    bool PasswordsInKeyring = false;
 };
 
 // A save that could not write the settings file: "Unable to save the settings to <IniPath>:

@@ -6,6 +6,8 @@
 #include "base/strings.h"
 #include "config/durable_file.h"
 #include "config/u_globals.h"
+#include "core/oauth_accounts.h"
+#include "core/secrets.h"
 #include "net/pop3/server_address.h"
 
 namespace kavrel {
@@ -51,9 +53,17 @@ bool Remembered(const std::string& memory, const std::string& line) {
 std::string TLSMemoryPath() { return SettingsFolder() + "kavrel.tls"; }
 
 void PrepareSession(TPOP3& pop, int slot) {
+    // Nothing of the slot before may speak for this one, even if preparing it fails.
+    pop.LastResponseCode = TResponseCode::None;
+    pop.AccessToken.clear();
+    pop.Password.clear();
     SetServer(pop, Settings.Server[slot], ModeOf(Settings.Security[slot]));
     pop.Username = Settings.Account[slot];
-    pop.Password = Settings.Password[slot];
+    if (Settings.SignIn[slot] == TSignIn::OAuth) {
+        pop.AccessToken = AccessTokenFor(slot);
+    } else {
+        pop.Password = PasswordOf(slot);
+    }
     pop.NoSTLSText = kNoSTLSRequired;
     if (pop.TLS == TTLSMode::tmWhenOffered && Remembered(Memory(), AccountLine(pop))) {
         pop.TLS = TTLSMode::tmRequired;
@@ -64,7 +74,8 @@ void PrepareSession(TPOP3& pop, int slot) {
 }
 
 bool NoteSession(TPOP3& pop) {
-    if (!pop.TLSActive()) return true;
+    // SCRAM proves the password without sending it.
+    if (!pop.TLSActive()) return pop.SignInMechanism != "SCRAM-SHA-256";
     const std::string line = AccountLine(pop);
     std::string memory = Memory();
     if (!Remembered(memory, line) && memory.size() + line.size() <= kMaxMemory) {

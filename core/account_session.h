@@ -13,7 +13,8 @@ namespace kavrel {
 // gets no password, and the log says why.
 void PrepareSession(TPOP3& pop, int slot);
 
-// After a log-in: remembers an account that used TLS. True when the session runs in clear.
+// After a log-in: remembers an account that used TLS. True when the session runs in clear
+// and its password or token crossed the wire.
 bool NoteSession(TPOP3& pop);
 
 // The accounts that have logged in over TLS, one "host:port login" a line, in the settings

@@ -11,6 +11,7 @@
 #include "config/u_globals.h"
 #include "core/account_checks.h"
 #include "core/account_session.h"
+#include "core/login_pauses.h"
 #include "core/mail_list.h"
 #include "core/mail_lookup.h"
 #include "net/mail/mail_message.h"
@@ -149,6 +150,13 @@ std::string HeaderError(std::int32_t r, const std::string& text) {
     return "\r\nERROR retrieving message header #" + std::to_string(r) + "\r\n" + text;
 }
 
+// A server's text ends with its line break: the note goes before it.
+std::string WithNote(std::string text, const std::string& note) {
+    const bool broken = text.size() >= 2 && text.compare(text.size() - 2, 2, "\r\n") == 0;
+    text.insert(broken ? text.size() - 2 : text.size(), note);
+    return text;
+}
+
 enum class TAccountOutcome {
     Checked,
     NotReached,  // the log-in, the listing or the count failed
@@ -160,25 +168,32 @@ TAccountOutcome CheckAccount(int slot, TPOP3& pop, TMailWatchView& view, TMailLo
                              bool& newMail) {
     std::vector<std::string> listing;
     const std::string mailBox = Settings.Server[slot] + "->" + Settings.Account[slot];
-    PrepareSession(pop, slot);
     view.AppendLog("\r\nChecking " + mailBox);
     view.SetProgressLabel("Checking " + mailBox);
 
     TAccountOutcome outcome = TAccountOutcome::Checked;
     std::int32_t n = 0;
-    try {
-        pop.Connect(kConnectTimeout);
-        const bool inClear = NoteSession(pop);
-        pop.ListUids(listing);
-        n = pop.GetMessageCount();
-        // A password that went in clear is never a quiet matter.
-        view.AppendLog(" ... " + std::to_string(n) + " messages waiting." +
-                       (inClear ? " (unencrypted)" : ""));
-        view.SetProgressMax(n);
-    } catch (const std::exception& e) {
-        view.AppendLog(std::string(" ... ERROR: ") + e.what());
-        n = 0;
+    if (const std::string paused = LoginPaused(slot, Now()); !paused.empty()) {
+        view.AppendLog(paused);
         outcome = TAccountOutcome::NotReached;
+    } else {
+        try {
+            // The keyring or the sign-in may fail: that is this account's error.
+            PrepareSession(pop, slot);
+            pop.Connect(kConnectTimeout);
+            NoteLogin(slot, pop, Now());
+            const bool inClear = NoteSession(pop);
+            pop.ListUids(listing);
+            n = pop.GetMessageCount();
+            // A password that went in clear is never a quiet matter.
+            view.AppendLog(" ... " + std::to_string(n) + " messages waiting." +
+                           (inClear ? " (unencrypted)" : ""));
+            view.SetProgressMax(n);
+        } catch (const std::exception& e) {
+            view.AppendLog(" ... ERROR: " + WithNote(e.what(), NoteFailure(slot, pop, Now())));
+            n = 0;
+            outcome = TAccountOutcome::NotReached;
+        }
     }
 
     TCommandsAhead ahead(pop, listing, slot, n, lookup);

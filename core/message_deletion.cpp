@@ -58,10 +58,11 @@ void DeleteMessage(std::int32_t position, TPOP3& pop, bool& busy, TMailWatchView
     TWaitGuard waitGuard(view);
     const std::string uid = entry().UID;
     const int slot = entry().AccountIndex;
-    PrepareSession(pop, slot);
     view.AppendLog("\r\nDeleting email " + entry().Subject);
 
     try {
+        // The keyring or the sign-in may fail: that is this deletion's error.
+        PrepareSession(pop, slot);
         pop.Connect(kConnectTimeout);
         NoteSession(pop);
         pop.ListUids(listing);

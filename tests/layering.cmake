@@ -4,8 +4,8 @@ cmake_minimum_required(VERSION 3.25)
 #   cmake -DSOURCE_DIR=... -P layering.cmake         checks the source tree
 #   cmake -DSELF_TEST_DIR=... -P layering.cmake      plants faults in a scratch tree and checks
 #                                                    that each one is reported
-set(folders base config net/transport net/mail net/pop3 net/http core update desktop ui app)
-set(pure base config net/transport net/mail net/pop3 net/http core update)
+set(folders base config net/transport net/mail net/pop3 net/http net/oauth core update desktop ui app)
+set(pure base config net/transport net/mail net/pop3 net/http net/oauth core update)
 # What each network folder may use besides itself. The mail headers must stay free of the
 # transport so that they can be parsed and fuzzed on their own. From core/ up, a folder may use
 # every folder listed before it.
@@ -15,6 +15,7 @@ set(uses_net/transport base)
 set(uses_net/mail base)
 set(uses_net/pop3 base net/transport net/mail)
 set(uses_net/http base config net/transport net/mail)
+set(uses_net/oauth base net/http)
 
 function(check_tree root out)
   set(failures "")
@@ -56,6 +57,7 @@ if(SELF_TEST_DIR)
       "net/transport/a.h|#include \"net/mail/header_list.h\"|net/transport/ may not use net/mail/"
       "net/pop3/a.h|#include \"net/http/uri.h\"|net/pop3/ may not use net/http/"
       "net/http/a.h|#include \"core/mail_list.h\"|net/http/ may not use core/"
+      "net/oauth/a.h|#include \"net/pop3/pop3.h\"|net/oauth/ may not use net/pop3/"
       "core/a.h|#include \"ui/f_main.h\"|core/ may not use ui/"
       "update/a.cpp|#include <QString>|update/ is pure C++"
       "net/a.h||net/ holds only its concept folders")

@@ -18,8 +18,10 @@
 #include "config/settings.h"
 #include "config/u_globals.h"
 #include "config/utils.h"
+#include "core/secrets.h"
 #include "desktop/qt_text.h"
 #include "net/pop3/server_address.h"
+#include "ui/f_account_signin.h"
 #include "ui/file_name_edit.h"
 #include "ui/placement_store.h"
 #include "ui/spin_edit.h"
@@ -28,8 +30,16 @@ namespace kavrel {
 namespace {
 
 // Columns of the account grid, with their designed widths.
-enum TColumn { kServerCol, kAccountCol, kPasswordCol, kSecurityCol, kEnabledCol, kColumns };
-constexpr int kColumnWidth[kColumns] = {145, 137, 121, 150, 49};
+enum TColumn {
+    kServerCol,
+    kAccountCol,
+    kPasswordCol,
+    kSecurityCol,
+    kEnabledCol,
+    kSignInCol,
+    kColumns
+};
+constexpr int kColumnWidth[kColumns] = {145, 137, 121, 150, 49, 30};
 
 // The choices of the "Security" column, in their order.
 constexpr std::pair<TSecurity, const char*> kSecurityChoices[] = {
@@ -168,6 +178,7 @@ void TfSettings::CreateControls() {
     QLineEdit** passwords[] = {&txtPass1, &txtPass2, &txtPass3, &txtPass4};
     QComboBox** securities[] = {&cboSecurity1, &cboSecurity2, &cboSecurity3, &cboSecurity4};
     QCheckBox** enables[] = {&chkEnable1, &chkEnable2, &chkEnable3, &chkEnable4};
+    QPushButton** signIns[] = {&btnSignIn1, &btnSignIn2, &btnSignIn3, &btnSignIn4};
     for (int i = 0; i < kAccountCount; ++i) {
         const int row = kHeadingRow + 1 + i;
         const QString number = QString::number(i + 1);
@@ -192,6 +203,12 @@ void TfSettings::CreateControls() {
         grid->addWidget(*passwords[i], row, kPasswordCol);
         grid->addWidget(*securities[i], row, kSecurityCol);
         grid->addWidget(*enables[i], row, kEnabledCol, Qt::AlignCenter);
+        *signIns[i] = new QPushButton(QStringLiteral("..."), this);
+        (*signIns[i])->setAccessibleName(QStringLiteral("Provider and sign-in ") + number);
+        (*signIns[i])->setToolTip(QStringLiteral("Provider and sign-in"));
+        (*signIns[i])->setFixedWidth(kColumnWidth[kSignInCol] - 2);
+        grid->addWidget(*signIns[i], row, kSignInCol);
+        connect(*signIns[i], &QPushButton::clicked, this, [this, i] { btnSignInClick(i + 1); });
         connect(*servers[i], &QLineEdit::textChanged, this, &TfSettings::txtServer1Change);
         connect(*accounts[i], &QLineEdit::textChanged, this, &TfSettings::txtServer1Change);
     }
@@ -210,6 +227,13 @@ void TfSettings::CreateControls() {
     connect(chkVisiblePass, &QCheckBox::toggled, this, &TfSettings::chkVisiblePassClick);
     grid->addWidget(chkVisiblePass, kHeadingRow + 7, kServerCol, 1, 2);
     grid->addWidget(btnClose, kHeadingRow + 7, kSecurityCol, 1, 2, Qt::AlignRight);
+    chkKeyringPasswords =
+        new QCheckBox(QStringLiteral("Keep passwords in the desktop keyring"), this);
+    grid->addWidget(chkKeyringPasswords, kHeadingRow + 8, kServerCol, 1, 3);
+    labKeyring = new QLabel(this);
+    labKeyring->setWordWrap(true);
+    labKeyring->setVisible(false);
+    grid->addWidget(labKeyring, kHeadingRow + 9, kServerCol, 1, kColumns);
 
     QWidget* const order[] = {chkStartWithWindows,
                               txtCheckInterval,
@@ -223,23 +247,28 @@ void TfSettings::CreateControls() {
                               txtPass1,
                               cboSecurity1,
                               chkEnable1,
+                              btnSignIn1,
                               txtServer2,
                               txtAcct2,
                               txtPass2,
                               cboSecurity2,
                               chkEnable2,
+                              btnSignIn2,
                               txtServer3,
                               txtAcct3,
                               txtPass3,
                               cboSecurity3,
                               chkEnable3,
+                              btnSignIn3,
                               txtServer4,
                               txtAcct4,
                               txtPass4,
                               cboSecurity4,
                               chkEnable4,
+                              btnSignIn4,
                               btnClose,
-                              chkVisiblePass};
+                              chkVisiblePass,
+                              chkKeyringPasswords};
     for (std::size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
 
     // The designed size, or more where the desktop's font needs the room.
@@ -256,13 +285,13 @@ void TfSettings::FormCreate() {
 TfSettings::TAccountRow TfSettings::Row(int n) const {
     switch (n) {
         case 1:
-            return {txtServer1, txtAcct1, txtPass1, cboSecurity1, chkEnable1};
+            return {txtServer1, txtAcct1, txtPass1, cboSecurity1, chkEnable1, btnSignIn1};
         case 2:
-            return {txtServer2, txtAcct2, txtPass2, cboSecurity2, chkEnable2};
+            return {txtServer2, txtAcct2, txtPass2, cboSecurity2, chkEnable2, btnSignIn2};
         case 3:
-            return {txtServer3, txtAcct3, txtPass3, cboSecurity3, chkEnable3};
+            return {txtServer3, txtAcct3, txtPass3, cboSecurity3, chkEnable3, btnSignIn3};
         default:
-            return {txtServer4, txtAcct4, txtPass4, cboSecurity4, chkEnable4};
+            return {txtServer4, txtAcct4, txtPass4, cboSecurity4, chkEnable4, btnSignIn4};
     }
 }
 
@@ -272,7 +301,23 @@ void TfSettings::SettingsToControls() {
     for (int n = 1; n <= kAccountCount; ++n) Row(n).Enabled->setChecked(s.Active[n]);
     for (int n = 1; n <= kAccountCount; ++n) Row(n).Server->setText(ToQString(s.Server[n]));
     for (int n = 1; n <= kAccountCount; ++n) Row(n).Account->setText(ToQString(s.Account[n]));
-    for (int n = 1; n <= kAccountCount; ++n) Row(n).Password->setText(ToQString(s.Password[n]));
+    std::string keyringError;
+    for (int n = 1; n <= kAccountCount; ++n) {
+        provider_[n] = s.Provider[n];
+        signIn_[n] = s.SignIn[n];
+        ShowSignIn(n);
+        if (s.SignIn[n] == TSignIn::OAuth) continue;
+        try {
+            Row(n).Password->setText(ToQString(PasswordOf(n)));
+        } catch (const ESecretStoreError& e) {
+            Row(n).Password->setText(ToQString(s.Password[n]));
+            keyringError = e.what();
+        }
+    }
+    // Whatever is typed now replaces the keyring's password; an empty box keeps it.
+    labKeyring->setText(
+        ToQString(keyringError + " A password left empty keeps what the keyring holds."));
+    labKeyring->setVisible(!keyringError.empty());
     for (int n = 1; n <= kAccountCount; ++n) {
         QComboBox* box = Row(n).Security;
         box->setCurrentIndex(
@@ -284,6 +329,7 @@ void TfSettings::SettingsToControls() {
     chkAutoLaunch->setChecked(s.LaunchOnNewMail);
     chkUnhide->setChecked(s.ShowOnNewMail);
     chkConfirmDelete->setChecked(s.ConfirmDelete);
+    chkKeyringPasswords->setChecked(s.PasswordsInKeyring);
     txtServer1Change();
     chkVisiblePassClick();
     txtMailProgram->setText(ToQString(s.MailProgram));
@@ -304,6 +350,8 @@ void TfSettings::ControlsToSettings() {
         s.Account[n] = FromQString(row.Account->text());
         s.Password[n] = FromQString(row.Password->text());
         s.Security[n] = static_cast<TSecurity>(row.Security->currentData().toInt());
+        s.Provider[n] = provider_[n];
+        s.SignIn[n] = signIn_[n];
     }
     s.StartWithWindows = chkStartWithWindows->isChecked();
     s.CheckInterval = txtCheckInterval->Value();
@@ -311,6 +359,7 @@ void TfSettings::ControlsToSettings() {
     s.LaunchOnNewMail = chkAutoLaunch->isChecked();
     s.ShowOnNewMail = chkUnhide->isChecked();
     s.ConfirmDelete = chkConfirmDelete->isChecked();
+    s.PasswordsInKeyring = chkKeyringPasswords->isChecked();
 }
 
 void TfSettings::txtServer1Change() {
@@ -327,6 +376,31 @@ void TfSettings::chkVisiblePassClick() {
 }
 
 void TfSettings::btnCloseClick() { reject(); }
+
+void TfSettings::btnSignInClick(int n) {
+    const TAccountRow row = Row(n);
+    TfAccountSignIn::TChoice choice;
+    choice.Provider = provider_[n];
+    choice.SignIn = signIn_[n];
+    choice.Server = FromQString(row.Server->text());
+    choice.Security = static_cast<TSecurity>(row.Security->currentData().toInt());
+    TfAccountSignIn dialog(this, FromQString(row.Account->text()), choice);
+    if (dialog.exec() != QDialog::Accepted) return;
+    choice = dialog.Choice();
+    provider_[n] = choice.Provider;
+    signIn_[n] = choice.SignIn;
+    row.Server->setText(ToQString(choice.Server));
+    row.Security->setCurrentIndex(row.Security->findData(static_cast<int>(choice.Security)));
+    ShowSignIn(n);
+}
+
+void TfSettings::ShowSignIn(int n) {
+    const TAccountRow row = Row(n);
+    const bool oauth = signIn_[n] == TSignIn::OAuth;
+    row.Password->setEnabled(!oauth);
+    row.Password->setPlaceholderText(oauth ? QStringLiteral("OAuth 2.0") : QString());
+    if (oauth) row.Password->clear();
+}
 
 void TfSettings::done(int result) {
     // Every way of closing ends here while the window is still on the screen.
@@ -351,8 +425,9 @@ bool RunSettingsDialog(QWidget* owner) {
     OpenDialog() = &dialog;
     dialog.exec();
     OpenDialog() = nullptr;
+    const bool wereInKeyring = Settings.PasswordsInKeyring;
     dialog.ControlsToSettings();
-    SaveSettings();
+    SaveSettingsAndSecrets(wereInKeyring);
     return true;
 }
 

@@ -2,8 +2,13 @@
 
 #include <QDialog>
 
+#include <string>
+
+#include "config/settings.h"
+
 class QCheckBox;
 class QComboBox;
+class QLabel;
 class QLineEdit;
 class QPushButton;
 
@@ -59,8 +64,16 @@ class TfSettings : public QDialog {
     QLineEdit* txtPass4;
     QComboBox* cboSecurity4;
     QCheckBox* chkEnable4;
+    // "Provider and sign-in" of each row.
+    QPushButton* btnSignIn1;
+    QPushButton* btnSignIn2;
+    QPushButton* btnSignIn3;
+    QPushButton* btnSignIn4;
     QPushButton* btnClose;
     QCheckBox* chkVisiblePass;
+    QCheckBox* chkKeyringPasswords;
+    // Why the passwords kept in the keyring could not be shown; hidden when they could.
+    QLabel* labKeyring;
     TPlacementStore* fp;
 
     // The boxes of account row n (1 to 4).
@@ -70,6 +83,7 @@ class TfSettings : public QDialog {
         QLineEdit* Password;
         QComboBox* Security;
         QCheckBox* Enabled;
+        QPushButton* SignIn;
     };
     TAccountRow Row(int n) const;
 
@@ -80,6 +94,13 @@ class TfSettings : public QDialog {
   private:
     void CreateControls();
     void FormCreate();
+    void btnSignInClick(int n);
+    // A row that signs in with OAuth has no password to type.
+    void ShowSignIn(int n);
+
+    // The provider and sign-in of each row, as chosen with its button.
+    TAccountSlots<std::string> provider_;
+    TAccountSlots<TSignIn> signIn_;
 };
 
 // Shows the dialog modally over owner, then copies its values into Settings and saves them.

@@ -1,5 +1,7 @@
 #include "net/http/http_client.h"
 
+#include <functional>
+
 #include <optional>
 
 #include "base/integer.h"
@@ -102,7 +104,7 @@ void THTTPClient::Get(const std::string& AURL, TStream& AContent) {
     Request.Method = "GET";
     Request.RequestTarget = AURL;
     requestCount_ = 0;
-    try {
+    Exchange([&] {
         for (;;) {
             ++requestCount_;
             ResolveTarget();
@@ -114,6 +116,12 @@ void THTTPClient::Get(const std::string& AURL, TStream& AContent) {
             if (DecideNext(AContent) == TNext::Finished) break;
             AContent.SetSize(start);
         }
+    });
+}
+
+void THTTPClient::Exchange(const std::function<void()>& AExchange) {
+    try {
+        AExchange();
     } catch (...) {
         // What is left on a connection whose exchange broke off cannot be told from the next
         // answer, so it is never used again.
@@ -125,6 +133,29 @@ void THTTPClient::Get(const std::string& AURL, TStream& AContent) {
     }
     if (!ConnectionReusable()) Disconnect();
     requestCount_ = 0;
+}
+
+std::string THTTPClient::Post(const std::string& AURL, const std::string& AContentType,
+                              std::string_view ABody) {
+    Request.Method = "POST";
+    Request.RequestTarget = AURL;
+    requestCount_ = 1;
+    // The type belongs to this request; a later Get sends none.
+    const TRestore<std::string> type(Request.ContentType, AContentType);
+    TMemoryStream content;
+    Exchange([&] {
+        ResolveTarget();
+        Request.ContentLength = static_cast<std::int64_t>(ABody.size());
+        EnsureConnection();
+        WriteRequest(ABody);
+        do {
+            ReadResponseHead();
+        } while (ResponseCode() == 100);
+        if (!IsConnected()) throw ENetException("Undefined situation");
+        const std::int32_t status = ResponseCode();
+        if (status != 204 && status != 304) ReadBody(content);
+    });
+    return std::move(content.Data);
 }
 
 void THTTPClient::ResolveTarget() {
@@ -177,7 +208,7 @@ void THTTPClient::EnsureConnection() {
     if (!IsConnected()) Connect(ConnectTimeout);
 }
 
-void THTTPClient::WriteRequest() {
+void THTTPClient::WriteRequest(std::string_view ABody) {
     Request.BuildHeaderLines();
     if (cookies_) {
         const std::string cookie = cookies_->CookieTextFor(TargetUri, TLSActive());
@@ -188,7 +219,8 @@ void THTTPClient::WriteRequest() {
               (ProtocolVersion == TProtocolVersion::pv1_0 ? "1.0" : "1.1"));
     for (const std::string& line : Request.HeaderLines.Lines()) WriteLine(line);
     WriteLine();
-    // The whole head leaves in one send.
+    WriteText(ABody);
+    // The whole request leaves in one send.
     EndWriteBuffer();
 }
 

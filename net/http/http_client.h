@@ -5,6 +5,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "net/http/cookie_manager.h"
 #include "net/http/http_request.h"
@@ -23,9 +24,9 @@ class THTTPClient;
 // may change it and the destination.
 using TRedirectEvent = std::function<void(THTTPClient& Sender, std::string& ADest, bool& AAccept)>;
 
-// An HTTP/1.1 client for GET. Every status outside 200 to 299 is an error whose message is
-// the status line; redirects are followed only when asked for. Bytes of a body are reported
-// through OnWork as they are read.
+// An HTTP/1.1 client for GET and for POST of a form. For GET every status outside 200 to 299
+// is an error whose message is the status line; redirects are followed only when asked for.
+// Bytes of a body are reported through OnWork as they are read.
 class THTTPClient : public TTCPClient {
   public:
     THTTPClient();
@@ -70,8 +71,17 @@ class THTTPClient : public TTCPClient {
     std::string Get(const std::string& AURL);
     // The same, written into AContent from its position on.
     void Get(const std::string& AURL, TStream& AContent);
+    // Sends ABody as AContentType and returns the body of the answer whatever its status,
+    // which ResponseCode() gives: services such as OAuth explain a refusal in the body of a
+    // 400. Redirects are never followed, since the body would have to be sent again. Raises
+    // only when no whole answer comes.
+    std::string Post(const std::string& AURL, const std::string& AContentType,
+                     std::string_view ABody);
 
   private:
+    // Runs one exchange of requests and answers on the connection, closing it when the exchange
+    // fails or the server will not keep it.
+    void Exchange(const std::function<void()>& AExchange);
     using TTCPClient::Host;
     using TTCPClient::Port;
 
@@ -80,7 +90,7 @@ class THTTPClient : public TTCPClient {
     bool TargetIsTLS() const;
     void ResolveTarget();
     void EnsureConnection();
-    void WriteRequest();
+    void WriteRequest(std::string_view ABody = {});
     void ReadResponseHead();
     TNext DecideNext(TStream& AContent);
     void ReadBody(TStream& AContent);

@@ -1,10 +1,12 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "net/pop3/message_client.h"
+#include "net/pop3/response_code.h"
 
 namespace kavrel {
 
@@ -16,6 +18,8 @@ enum class TTLSMode { tmImplicit, tmWhenOffered, tmRequired, tmNone };
 inline constexpr char kNoSTLSRequired[] =
     "TLS: the server does not offer STLS, which this account requires";
 
+class TSASLMechanism;
+
 // A POP3 session (RFC 1939): log in, list unique ids, count, fetch headers, read sizes,
 // mark for deletion and log out. Every failure is raised; its message is what the log shows.
 class TPOP3 : public TMessageClient {
@@ -25,6 +29,13 @@ class TPOP3 : public TMessageClient {
     std::string Username;
     std::string Password;
     bool APOP = false;
+    // Non-empty: an OAuth 2.0 sign-in with this bearer token, by XOAUTH2 when the server
+    // lists it, else by OAUTHBEARER. Password and APOP are then not used.
+    std::string AccessToken;
+    // Empty: chosen from CAPA. A password account takes SCRAM-SHA-256 when listed, PLAIN or
+    // LOGIN when CAPA lists SASL but not USER, else USER and PASS (APOP as before). Otherwise
+    // exactly this SASL mechanism (upper case), which the server must list.
+    std::string SASLMechanism;
     TTLSMode TLS = TTLSMode::tmWhenOffered;
     // The failure of tmRequired with a server that does not offer STLS.
     std::string NoSTLSText = kNoSTLSRequired;
@@ -33,6 +44,16 @@ class TPOP3 : public TMessageClient {
     // answered CAPA with an error.
     std::vector<std::string> Capabilities;
     bool HasCapability(const std::string& AName) const;
+    // The mechanisms of CAPA's SASL line (upper case), and the seconds of its LOGIN-DELAY
+    // line (RFC 2449), -1 when not listed.
+    std::vector<std::string> SASLMechanisms;
+    int LoginDelaySeconds = -1;
+    // The response code of the last reply: the reason of a failure, as its raised error's
+    // text holds it (see ResponseCodeOf).
+    TResponseCode LastResponseCode = TResponseCode::None;
+    // How the last Connect signed in, or tried to: "USER", "APOP" or the SASL mechanism.
+    // Only USER, PLAIN and LOGIN hand the password over as it is.
+    std::string SignInMechanism;
 
     // Connects with the time-out in milliseconds, reads the greeting, asks for CAPA, turns
     // on TLS as TLS says (asking for CAPA again over it), and logs in. A failure after the
@@ -55,6 +76,13 @@ class TPOP3 : public TMessageClient {
 
   private:
     void ReadCapabilities();
+    // The mechanism the login uses; empty for USER and PASS.
+    std::string ChooseMechanism() const;
+    void Authenticate(TSASLMechanism& AMechanism);
+    // Reads the next line of an AUTH exchange: a challenge, decoded; or the final reply,
+    // nullopt for +OK (a -ERR raises, with the mechanism's note).
+    std::optional<std::string> AwaitChallenge(const TSASLMechanism& AMechanism);
+    std::int32_t ClassifyReply(const std::vector<std::int32_t>& AAllowed);
 };
 
 }  // namespace kavrel

@@ -12,6 +12,7 @@
 
 #include "base/unique_fd.h"
 #include "config/autostart.h"
+#include "config/providers.h"
 #include "config/u_globals.h"
 #include "config/window_placement.h"
 #include "tests/support/raises.h"
@@ -351,6 +352,47 @@ TEST_F(SettingsTest, SaveKeepsOtherSectionsAndRoundTrips) {
     EXPECT_EQ(Settings.CheckInterval, 60);
     EXPECT_TRUE(Settings.VisiblePassword);
     EXPECT_EQ(Settings.MailProgram, saved.MailProgram);
+}
+
+// The sign-in keys appear only where they say something, and a later save can take them back.
+TEST_F(SettingsTest, SignInProviderAndKeyringKeysAppearOnlyWhenSetAndCanBeUndone) {
+    Settings.Password[1] = "pw";
+    Settings.SignIn[2] = TSignIn::OAuth;
+    Settings.Provider[2] = "outlook";
+    Settings.PasswordsInKeyring = true;
+    SaveSettings();
+    std::string text = ReadFile(IniPath);
+    for (const char* line : {"pw1=\n", "signin2=oauth\n", "provider2=outlook\n",
+                             "keyringpasswords=Y\n"}) {
+        EXPECT_NE(text.find(line), std::string::npos) << line << " in " << text;
+    }
+    EXPECT_EQ(text.find("signin1"), std::string::npos) << text;
+    EXPECT_EQ(text.find("provider1"), std::string::npos) << text;
+    Settings = PW_SETTINGS_TYPE{};
+    LoadSettings();
+    EXPECT_EQ(Settings.SignIn[2], TSignIn::OAuth);
+    EXPECT_EQ(Settings.Provider[2], "outlook");
+    EXPECT_TRUE(Settings.PasswordsInKeyring);
+
+    Settings.Password[1] = "pw";
+    Settings.SignIn[2] = TSignIn::Password;
+    Settings.Provider[2].clear();
+    Settings.PasswordsInKeyring = false;
+    SaveSettings();
+    text = ReadFile(IniPath);
+    EXPECT_NE(text.find("pw1=pw\n"), std::string::npos) << text;
+    Settings = PW_SETTINGS_TYPE{};
+    LoadSettings();
+    EXPECT_EQ(Settings.SignIn[2], TSignIn::Password);
+    EXPECT_EQ(Settings.Provider[2], "");
+    EXPECT_FALSE(Settings.PasswordsInKeyring);
+
+    // A distributor's or a company's own OAuth client and endpoints override the built-in ones.
+    WriteFile(IniPath, "[oauth-outlook]\nclientid= abc \ntoken=https://login.example.com/t\n");
+    const TOAuthService outlook = OAuthServiceOf(*FindProvider("Outlook"));
+    EXPECT_EQ(outlook.ClientId, "abc");
+    EXPECT_EQ(outlook.TokenUrl, "https://login.example.com/t");
+    EXPECT_NE(outlook.AuthorizeUrl.find("login.microsoftonline.com"), std::string::npos);
 }
 
 TEST_F(SettingsTest, StartAtLoginEntryFollowsTheFlag) {

@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "config/u_globals.h"
+#include "core/login_pauses.h"
 #include "core/mail_list.h"
 #include "tests/support/pop3_script.h"
 #include "tests/support/temp_dir.h"
@@ -110,6 +111,46 @@ TEST_F(CommandLineCheck, PageInsteadOfTheToolTip) {
     EXPECT_NE(out.find("delete?1"), std::string::npos);
     EXPECT_EQ(out.find("waiting\n"), std::string::npos) << "no tool-tip line";
     EXPECT_EQ(out.back(), '\n');
+}
+
+// A refusal with a response code says what it means; one that asks the account to wait keeps
+// the next check from logging in at all.
+TEST_F(CommandLineCheck, ResponseCodesExplainAndPostpone) {
+    struct {
+        const char* reply;
+        const char* says;
+        bool waits;
+    } const rows[] = {
+        {"-ERR [LOGIN-DELAY] wait", " (the server allows one log-in every 15 minutes: the next at ",
+         true},
+        {"-ERR [IN-USE] busy", " (another program is using this mailbox: tried again after ", true},
+        {"-ERR [SYS/TEMP] later", " (a passing fault at the server: tried again at the next check)",
+         false},
+        {"-ERR [AUTH] no", "->ann ... ERROR:  [AUTH] no\n", false},
+        {"-ERR no", "->ann ... ERROR:  no\n", false},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.reply);
+        ClearLoginPauses();
+        int status = -1;
+        {
+            TScriptServer server(TScript{SendLine("+OK ready")} +
+                                 Capa({"USER", "LOGIN-DELAY 900"}) +
+                                 TScript{Expect("USER ann"), SendLine("+OK"), Expect("PASS secret"),
+                                         SendLine(row.reply), Expect("QUIT"), Close()});
+            Account(1, server);
+            const std::string first = CheckOnce({}, status);
+            EXPECT_NE(first.find(row.says), std::string::npos) << first;
+            EXPECT_TRUE(server.Finish()) << server.Report();
+        }
+        // The server is gone: an account that does not wait is refused at once.
+        const std::string second = CheckOnce({}, status);
+        EXPECT_EQ(second.find(" ... not checked: the server allows the next log-in at ") !=
+                      std::string::npos,
+                  row.waits)
+            << second;
+    }
+    ClearLoginPauses();
 }
 
 }  // namespace

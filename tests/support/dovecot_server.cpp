@@ -43,7 +43,10 @@ void WriteText(const std::string& path, const std::string& text) {
 
 }  // namespace
 
-TDovecotServer::TDovecotServer(const TUsers& users, const TTls& tls) {
+TDovecotServer::TDovecotServer(const TUsers& users, const TTls& tls)
+    : TDovecotServer(users, tls, TSasl{}) {}
+
+TDovecotServer::TDovecotServer(const TUsers& users, const TTls& tls, const TSasl& sasl) {
     if (::access(kDovecot, X_OK) != 0) {
         throw std::runtime_error(
             "dovecot is not installed: install the Debian packages dovecot-core and "
@@ -86,6 +89,20 @@ TDovecotServer::TDovecotServer(const TUsers& users, const TTls& tls) {
         const TUniqueFd plain = BoundLoopbackSocket(port_);
         if (secure) BoundLoopbackSocket(tlsPort_);
     }
+    const bool oauth = !sasl.introspectionUrl.empty();
+    if (oauth) {
+        // Read by the auth process, which runs as the login user.
+        WriteText(dir_ + "/oauth2.conf",
+                  "introspection_mode = post\nintrospection_url = " + sasl.introspectionUrl +
+                      "\nusername_attribute = username\nactive_attribute = active\n"
+                      "active_value = true\n");
+        ::chmod((dir_ + "/oauth2.conf").c_str(), 0644);
+    }
+    const std::string oauthPassdb =
+        oauth
+            ? "passdb {\n  driver = oauth2\n  mechanisms = xoauth2 oauthbearer\n  args = " + dir_ +
+                  "/oauth2.conf\n}\n"
+            : std::string();
     std::ostringstream conf;
     conf << "base_dir = " << dir_ << "/run\n"
          << "state_dir = " << dir_ << "/state\n"
@@ -96,14 +113,15 @@ TDovecotServer::TDovecotServer(const TUsers& users, const TTls& tls) {
                           "\nssl_min_protocol = TLSv1.2\n"
                     : std::string("ssl = no\n"))
          << "disable_plaintext_auth = no\n"
-         << "auth_mechanisms = plain login\n"
+         << "auth_mechanisms = plain login" << (sasl.scram ? " scram-sha-256" : "")
+         << (oauth ? " xoauth2 oauthbearer" : "") << "\n"
          << "auth_failure_delay = 0\n"
          << "default_internal_user = " << internalUser << "\n"
          << "default_login_user = " << internalUser << "\n"
          << "mail_location = maildir:" << dir_ << "/mail/%u/Maildir\n"
          << "passdb {\n  driver = passwd-file\n  args = scheme=PLAIN " << dir_ << "/users\n}\n"
-         << "userdb {\n  driver = static\n  args = uid=" << mailUid_ << " gid=" << mailGid_
-         << " home=" << dir_ << "/mail/%u\n}\n"
+         << oauthPassdb << "userdb {\n  driver = static\n  args = uid=" << mailUid_
+         << " gid=" << mailGid_ << " home=" << dir_ << "/mail/%u\n}\n"
          << "service pop3-login {\n  inet_listener pop3 {\n    address = 127.0.0.1\n"
          << "    port = " << port_ << "\n  }\n";
     if (secure) {

@@ -27,7 +27,16 @@ class TDovecotServer {
         std::string key;
     };
 
+    // The SASL mechanisms offered beside PLAIN and LOGIN. With an introspection URL (the
+    // test authorization server's /introspect) XOAUTH2 and OAUTHBEARER are offered too, and
+    // their bearer tokens are checked there.
+    struct TSasl {
+        bool scram = false;  // SCRAM-SHA-256, from the users' passwords
+        std::string introspectionUrl;
+    };
+
     explicit TDovecotServer(const TUsers& users, const TTls& tls = {});
+    TDovecotServer(const TUsers& users, const TTls& tls, const TSasl& sasl);
     TDovecotServer(const TDovecotServer&) = delete;
     TDovecotServer& operator=(const TDovecotServer&) = delete;
     ~TDovecotServer();

@@ -12,6 +12,8 @@
 #include <stdexcept>
 #include <thread>
 
+#include "tests/support/child_process.h"
+
 namespace kavrel::test {
 namespace {
 
@@ -68,17 +70,7 @@ THTTPFileServer::THTTPFileServer(const std::string& root, const TTls& tls) {
 
     // "Serving HTTP on 127.0.0.1 port 40123 (http://127.0.0.1:40123/) ..."
     std::string text;
-    const auto deadline = Clock::now() + std::chrono::seconds(15);
-    while (Clock::now() < deadline && text.find(") ...") == std::string::npos) {
-        pollfd p{output_.get(), POLLIN, 0};
-        if (::poll(&p, 1, 100) <= 0) continue;
-        char buffer[256];
-        const ssize_t n = ::read(output_.get(), buffer, sizeof buffer);
-        if (n <= 0) break;
-        text.append(buffer, static_cast<std::size_t>(n));
-    }
-    const auto at = text.find(" port ");
-    if (at != std::string::npos) port_ = std::atoi(text.c_str() + at + 6);
+    port_ = AnnouncedPort(output_.get(), ") ...", text);
     if (port_ <= 0) {
         Stop();
         throw std::runtime_error("python3 http.server did not start: " + text);
@@ -88,20 +80,7 @@ THTTPFileServer::THTTPFileServer(const std::string& root, const TTls& tls) {
 THTTPFileServer::~THTTPFileServer() { Stop(); }
 
 void THTTPFileServer::Stop() {
-    if (pid_ > 0) {
-        ::kill(pid_, SIGTERM);
-        const auto deadline = Clock::now() + std::chrono::seconds(5);
-        bool ended = false;
-        while (!ended && Clock::now() < deadline) {
-            ended = ::waitpid(pid_, nullptr, WNOHANG) == pid_;
-            if (!ended) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        if (!ended) {
-            ::kill(pid_, SIGKILL);
-            ::waitpid(pid_, nullptr, 0);
-        }
-        pid_ = -1;
-    }
+    StopChild(pid_);
     if (!log_.empty()) ::unlink(log_.c_str());
     log_.clear();
 }

@@ -12,6 +12,8 @@
 #include <chrono>
 #include <stdexcept>
 
+#include "tests/support/loopback_ports.h"
+
 namespace kavrel::test {
 namespace {
 
@@ -50,18 +52,7 @@ TScriptStep Accept() { return {TScriptStep::TKind::Accept, {}}; }
 
 TScriptServer::TScriptServer(std::vector<TScriptStep> script, int stepTimeoutMs)
     : script_(std::move(script)), stepTimeoutMs_(stepTimeoutMs) {
-    listener_.reset(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    if (!listener_.valid() ||
-        ::bind(listener_.get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        ::listen(listener_.get(), 8) != 0 ||
-        ::getsockname(listener_.get(), reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-        throw std::runtime_error("script server: no loopback listener");
-    }
-    port_ = ntohs(address.sin_port);
+    listener_ = BoundLoopbackSocket(port_, 8);
     int wake[2];
     if (::pipe2(wake, O_CLOEXEC | O_NONBLOCK) != 0) throw std::runtime_error("pipe2 failed");
     wakeRead_.reset(wake[0]);

@@ -296,6 +296,65 @@ TEST(HTTPClient, StatusErrorCarriesCodeAndBody) {
     EXPECT_FALSE(s.Client.IsConnected());
 }
 
+// A POST's answer comes back whatever its status: OAuth explains a refusal in a 400's body.
+TEST(HTTPClient, PostReturnsEveryAnswer) {
+    // Ends in CR LF only so that the script can read it as a line.
+    const std::string form = "grant_type=refresh_token&refresh_token=r\r\n";
+    const Steps post{Expect("POST /token HTTP/1.1"),
+                     Expect("Content-Type: application/x-www-form-urlencoded"),
+                     Expect("Content-Length: 42"),
+                     Expect("Host: h"),
+                     Expect("Accept: text/html, */*"),
+                     Expect("User-Agent: Mozilla/3.0 (compatible; Kavrel)"),
+                     Expect(""),
+                     Expect("grant_type=refresh_token&refresh_token=r")};
+    struct {
+        const char* name;
+        Steps response;
+        std::string body;
+        int status;
+        std::string error;  // "" when the Post returns
+    } const rows[] = {
+        {"success", Ok("{}"), "{}", 200, ""},
+        {"a refusal with its reason",
+         {Send("HTTP/1.1 400 Bad Request\r\nContent-Length: 25\r\n\r\n"
+               "{\"error\":\"invalid_grant\"}")},
+         "{\"error\":\"invalid_grant\"}",
+         400,
+         ""},
+        {"a redirect is not followed",
+         {Send("HTTP/1.1 302 Found\r\nLocation: /b\r\nContent-Length: 5\r\n\r\nmoved")},
+         "moved",
+         302,
+         ""},
+        {"no content", {Send("HTTP/1.1 204 No Content\r\n\r\n"), Stall(3000)}, "", 204, ""},
+        {"a body cut short",
+         {Send("HTTP/1.1 400 Bad Request\r\nContent-Length: 10\r\n\r\nabc"), Close()},
+         "",
+         400,
+         "Connection Closed Gracefully."},
+    };
+    for (const auto& r : rows) {
+        THTTPSession s(post + r.response);
+        std::string body;
+        std::string error;
+        try {
+            body = s.Client.Post("/token", "application/x-www-form-urlencoded", form);
+        } catch (const ENetException& e) {
+            error = e.what();
+        }
+        EXPECT_EQ(error, r.error) << r.name;
+        EXPECT_EQ(body, r.body) << r.name;
+        EXPECT_EQ(s.Client.ResponseCode(), r.status) << r.name;
+    }
+    // The connection serves the next request, which carries no type of its own.
+    THTTPSession s(post + Ok("{}") + Request("/x") + Ok("x"));
+    EXPECT_EQ(s.Client.Post("/token", "application/x-www-form-urlencoded", form), "{}");
+    EXPECT_EQ(s.Client.Get("/x"), "x");
+    EXPECT_EQ(s.Carrier.Connects.size(), 1u);
+    EXPECT_TRUE(s.Server.Finish()) << s.Server.Report();
+}
+
 TEST(HTTPClient, LargeBodyReportsRunningTotals) {
     const std::string body(100000, 'x');
     THTTPSession s(Request("/big") + Ok(body));

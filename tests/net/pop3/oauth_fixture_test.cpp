@@ -1,0 +1,86 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "base/json.h"
+#include "tests/support/oauth_server.h"
+
+namespace kavrel::test {
+namespace {
+
+std::string Member(const TOAuthServer::TAnswer& answer, const std::string& name) {
+    const TJSONValue json = ParseJSON(answer.body);
+    const TJSONValue* value = json.Find(name);
+    return value != nullptr && value->Kind() == TJSONValue::TKind::String ? value->AsString() : "";
+}
+
+// The value of a query parameter of a redirection (no percent-escapes in this server's).
+std::string Param(const std::string& location, const std::string& name) {
+    const auto at = location.find(name + "=");
+    if (at == std::string::npos) return {};
+    const auto end = location.find('&', at);
+    return location.substr(at + name.size() + 1,
+                           end == std::string::npos ? end : end - at - 1 - name.size());
+}
+
+// The fixture itself refuses what a real authorization server refuses, so that a client test
+// against it cannot pass by being sloppy. The challenge is the verifier's S256 (RFC 7636 4.2).
+TEST(OAuthFixture, RefusesWhatARealServerRefuses) {
+    TOAuthServer server({.interval = 60});
+    const std::string authorize =
+        "/authorize?response_type=code&client_id=kavrel-test&redirect_uri=http://127.0.0.1:9/cb"
+        "&state=s1&code_challenge=NZA6p0JSYVG2S68F3e6Td0ROKikn-3YF9s8ot_kVc84"
+        "&code_challenge_method=S256&scope=mail&login_hint=bob";
+    const auto codeGrant = [&](const std::string& code, const std::string& verifier) {
+        return server.Post("/token",
+                           "grant_type=authorization_code&client_id=kavrel-test"
+                           "&redirect_uri=http://127.0.0.1:9/cb&code=" +
+                               code + "&code_verifier=" + verifier);
+    };
+    const auto refresh = [&](const std::string& token) {
+        return server.Post("/token",
+                           "grant_type=refresh_token&client_id=kavrel-test&refresh_token=" + token);
+    };
+    const std::string verifier = "dBjftJeZ4CVP-mJ92IqX8XdQH-3-yMnHQIT1xwMJL7s";
+
+    const std::string code = Param(server.Get(authorize).Header("Location"), "code");
+    EXPECT_EQ(Member(codeGrant(code, verifier + "x"), "error"), "invalid_grant") << "verifier";
+    const std::string code2 = Param(server.Get(authorize).Header("Location"), "code");
+    const auto tokens = codeGrant(code2, verifier);
+    ASSERT_EQ(tokens.status, 200) << tokens.body;
+    EXPECT_EQ(Member(codeGrant(code2, verifier), "error"), "invalid_grant") << "code used twice";
+
+    const auto rotated = refresh(Member(tokens, "refresh_token"));
+    EXPECT_EQ(rotated.status, 200) << rotated.body;
+    EXPECT_EQ(Member(refresh(Member(tokens, "refresh_token")), "error"), "invalid_grant");
+    server.Revoke("bob");
+    EXPECT_EQ(Member(refresh(Member(rotated, "refresh_token")), "error"), "invalid_grant");
+
+    const std::string access = Member(rotated, "access_token");
+    EXPECT_EQ(Member(server.Post("/introspect", "token=" + access), "username"), "bob");
+    server.ExpireAccessTokens();
+    EXPECT_EQ(server.Post("/introspect", "token=" + access).body, R"({"active": false})");
+
+    const auto device = server.Post("/device_authorization", "client_id=kavrel-test&scope=mail");
+    const std::string poll =
+        "grant_type=urn:ietf:params:oauth:grant-type:device_code"
+        "&client_id=kavrel-test&device_code=" +
+        Member(device, "device_code");
+    EXPECT_EQ(Member(server.Post("/token", poll), "error"), "authorization_pending");
+    EXPECT_EQ(Member(server.Post("/token", poll), "error"), "slow_down");
+    server.ExpireDeviceCodes();
+    EXPECT_EQ(Member(server.Post("/token", poll), "error"), "expired_token");
+
+    EXPECT_EQ(Param(server
+                        .Get("/authorize?response_type=code&client_id=other&redirect_uri="
+                             "http://127.0.0.1:9/cb&state=s2")
+                        .Header("Location"),
+                    "error"),
+              "unauthorized_client");
+    server.SetConsent(false);
+    EXPECT_EQ(Param(server.Get(authorize).Header("Location"), "error"), "access_denied");
+    EXPECT_EQ(server.Stats()["authorization_code"], 3);
+}
+
+}  // namespace
+}  // namespace kavrel::test
