@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QFormLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -29,10 +30,12 @@ TfAccountSignIn::TfAccountSignIn(QWidget* owner, const std::string& account, con
     for (const TProvider& p : Providers()) {
         cboProvider->addItem(ToQString(p.Name), ToQString(p.Id));
     }
-    layout->addWidget(cboProvider);
+    auto* fields = new QFormLayout;
+    fields->addRow(QStringLiteral("&Provider"), cboProvider);
     txtServer = new QLineEdit(ToQString(choice.Server), this);
     txtServer->setAccessibleName(QStringLiteral("POP Server"));
-    layout->addWidget(txtServer);
+    fields->addRow(QStringLiteral("POP &Server"), txtServer);
+    layout->addLayout(fields);
     labNote = new QLabel(this);
     labNote->setWordWrap(true);
     layout->addWidget(labNote);
@@ -112,6 +115,7 @@ void TfAccountSignIn::ProviderChanged() {
     radOAuth->setEnabled(p && p->OAuth && missing.empty());
     if (!radOAuth->isEnabled() && radOAuth->isChecked()) radPassword->setChecked(true);
     const bool oauth = radOAuth->isEnabled() && radOAuth->isChecked();
+    btnBrowser->setVisible(radOAuth->isEnabled());
     btnBrowser->setEnabled(oauth && !signingIn_);
     btnCode->setVisible(oauth && p && !OAuthServiceOf(*p).DeviceUrl.empty());
     btnCode->setEnabled(!signingIn_);
