@@ -68,7 +68,8 @@ TfAccountSignIn::TfAccountSignIn(QWidget* owner, const std::string& account, con
             txtServer->setText(ToQString(p->Server));
         ProviderChanged();
     });
-    connect(txtServer, &QLineEdit::textChanged, this, [this] { ShowSignedIn(); });
+    // The keyring is asked once the server is typed, not at every key.
+    connect(txtServer, &QLineEdit::editingFinished, this, [this] { ShowSignedIn(); });
     connect(radOAuth, &QRadioButton::toggled, this, [this] { ProviderChanged(); });
     connect(btnBrowser, &QPushButton::clicked, this, [this] { SignIn(false); });
     connect(btnCode, &QPushButton::clicked, this, [this] { SignIn(true); });

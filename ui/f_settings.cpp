@@ -307,8 +307,10 @@ void TfSettings::SettingsToControls() {
         signIn_[n] = s.SignIn[n];
         ShowSignIn(n);
         if (s.SignIn[n] == TSignIn::OAuth) continue;
+        // A keyring that failed once is not asked again: each try may wait for it.
         try {
-            Row(n).Password->setText(ToQString(PasswordOf(n)));
+            Row(n).Password->setText(
+                ToQString(keyringError.empty() ? PasswordOf(n) : s.Password[n]));
         } catch (const ESecretStoreError& e) {
             Row(n).Password->setText(ToQString(s.Password[n]));
             keyringError = e.what();
