@@ -2,6 +2,8 @@
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
 FUZZ_BUILD ?= build-fuzz
+# `make release` and `make install`: an optimised, stripped program for PREFIX.
+RELEASE_BUILD ?= build-release
 # `make fuzz` runs every harness this long (seconds); FUZZERS=name... picks some of them.
 FUZZ_SECONDS ?= 60
 FUZZERS    ?=
@@ -12,8 +14,8 @@ CMAKE_ARGS := -DKAVREL_WERROR=$(WERROR)
 # `make install` puts the program under PREFIX; DESTDIR stages it for a package.
 PREFIX     ?= /usr/local
 
-.PHONY: all deps build build-asan build-fuzz run install test test-build test-asan test-fuzz \
-        fuzz bench format clean
+.PHONY: all deps build build-asan build-fuzz release run install test test-build test-asan \
+        test-fuzz fuzz bench format clean
 
 all: build
 
@@ -36,12 +38,21 @@ build-fuzz: deps
 run: build
 	$(BUILD)/app/kavrel $(ARGS)
 
-# Configures only a fresh tree, so that `sudo make install` after `make build` leaves the
-# build folder to its owner.
+# The program knows the prefix it was built for (an installed copy keeps its settings in the
+# user's folder, not beside itself on the PATH), so the release tree is configured for PREFIX.
+# -O2 rather than CMake's -O3; --strip drops the symbols.
+release: deps
+	cmake -S . -B $(RELEASE_BUILD) $(CMAKE_ARGS) -DBUILD_TESTING=OFF -DCMAKE_BUILD_TYPE=Release \
+	  -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" -DCMAKE_INSTALL_PREFIX="$(PREFIX)"
+	cmake --build $(RELEASE_BUILD) -j$(JOBS) --target kavrel
+
+# Builds only when the release tree is missing or made for another prefix, so that
+# `sudo make install` after `make release` leaves the build folders to their owner.
 install:
-	@test -f $(BUILD)/CMakeCache.txt || $(MAKE) build
-	cmake --build $(BUILD) -j$(JOBS) --target kavrel
-	DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix "$(PREFIX)"
+	@grep -qxF 'CMAKE_INSTALL_PREFIX:PATH=$(PREFIX)' $(RELEASE_BUILD)/CMakeCache.txt 2>/dev/null \
+	  || $(MAKE) release
+	cmake --build $(RELEASE_BUILD) -j$(JOBS) --target kavrel
+	DESTDIR="$(DESTDIR)" cmake --install $(RELEASE_BUILD) --strip
 
 # Every test twice: in the normal build and in the address + undefined sanitizer build; then
 # every fuzz harness for a short while.
@@ -77,4 +88,4 @@ format:
 	clang-format -i $$(git ls-files '*.h' '*.cpp')
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(RELEASE_BUILD)

@@ -5,11 +5,13 @@ namespace kavrel {
 const char* const kUsage =
     "Usage: kavrel [-tray]\n"
     "       kavrel --check [--page]\n"
+    "       kavrel --version | --help\n"
     "\n"
     "  -tray      start with only the tray icon showing\n"
     "  --check    check every enabled account once, print the log and the tool-tip line,\n"
     "             and exit: 0, or 1 when every enabled account failed\n"
     "  --page     with --check: print the message table page instead of the tool-tip line\n"
+    "  --version  print the program's name and version\n"
     "  --help     show this text\n";
 
 TCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
@@ -23,6 +25,9 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
             page = true;
         } else if (a == "--help" || a == "-h") {
             line.Mode = TRunMode::Help;
+            return line;
+        } else if (a == "--version") {
+            line.Mode = TRunMode::Version;
             return line;
         } else if (a.rfind("--", 0) == 0) {
             line.Mode = TRunMode::Invalid;

@@ -6,10 +6,10 @@
 #include "core/command_line_check.h"
 
 // What the command line asks for: the window (with "-TRAY" honoured there), a check on the
-// console, or help.
+// console, the version, or help.
 namespace kavrel {
 
-enum class TRunMode { Window, Check, Help, Invalid };
+enum class TRunMode { Window, Check, Version, Help, Invalid };
 
 struct TCommandLine {
     TRunMode Mode = TRunMode::Window;

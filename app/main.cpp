@@ -8,6 +8,7 @@
 #include "app/single_instance.h"
 #include "config/u_globals.h"
 #include "core/command_line_check.h"
+#include "core/program_title.h"
 #include "core/secrets.h"
 #include "desktop/f_about.h"
 #include "desktop/keyring.h"
@@ -51,6 +52,9 @@ int main(int argc, char** argv) {
                 std::cerr << "kavrel: " << problem << "\n";
             }
             return kavrel::RunCommandLineCheck(line.Check, std::cout);
+        case kavrel::TRunMode::Version:
+            std::cout << kavrel::kProgramTitle << "\n";
+            return 0;
         case kavrel::TRunMode::Help:
             std::cout << kavrel::kUsage;
             return 0;

@@ -37,11 +37,33 @@ std::string UserConfigHome() {
     return base + "/.config";
 }
 
-std::string ChooseIniPath(const std::string& appPath) {
+std::string InstalledBinFolder() {
+#ifdef KAVREL_INSTALL_BINDIR
+    return KAVREL_INSTALL_BINDIR;
+#else
+    return {};
+#endif
+}
+
+namespace {
+
+// Symbolic links and "/" at the end must not tell the same folder apart; a folder that does
+// not exist is no one's.
+bool SameFolder(const std::string& a, const std::string& b) {
+    std::error_code ec;
+    return std::filesystem::equivalent(a, b, ec) && !ec;
+}
+
+}  // namespace
+
+std::string ChooseIniPath(const std::string& appPath, const std::string& installedBin) {
     const std::string beside = appPath + "kavrel.ini";
     std::error_code ec;
     if (std::filesystem::is_regular_file(beside, ec)) return beside;
-    if (!appPath.empty() && ::access(appPath.c_str(), W_OK) == 0) return beside;
+    if (!appPath.empty() && !SameFolder(appPath, installedBin) &&
+        ::access(appPath.c_str(), W_OK) == 0) {
+        return beside;
+    }
     return UserConfigHome() + "/kavrel/kavrel.ini";
 }
 

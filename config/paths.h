@@ -13,9 +13,15 @@ std::string DirectoryOf(const std::string& path);
 // $XDG_CONFIG_HOME when it is set to an absolute path, otherwise ~/.config; no trailing "/".
 std::string UserConfigHome();
 
-// Where "kavrel.ini" lives: beside the program when it is there already or the program's folder
-// is writable (a copy run from its build or unpack folder); otherwise, for a copy installed in a
-// read-only system folder, in the user's configuration folder, under "kavrel/".
-std::string ChooseIniPath(const std::string& appPath);
+// The bin folder of the prefix this build installs into ("" when it has none).
+std::string InstalledBinFolder();
+
+// Where "kavrel.ini" lives. A file already beside the program wins, so no one's settings move.
+// Otherwise an installed copy (its folder is installedBin) and a copy in a folder it cannot
+// write to use the user's configuration folder, under "kavrel/": an install into ~/.local/bin
+// must not leave passwords in a folder on the PATH. A copy run from its build or unpack folder
+// keeps them beside itself.
+std::string ChooseIniPath(const std::string& appPath,
+                          const std::string& installedBin = InstalledBinFolder());
 
 }  // namespace kavrel

@@ -8,6 +8,7 @@
 
 #include "app/command_line.h"
 #include "app/single_instance.h"
+#include "core/program_title.h"
 #include "tests/support/dovecot_server.h"
 #include "tests/support/temp_dir.h"
 
@@ -31,6 +32,9 @@ TEST(CommandLine, Modes) {
         {{"--page"}, TRunMode::Invalid, false},
         {{"--chek"}, TRunMode::Invalid, false},
         {{"--check", "--help"}, TRunMode::Help, false},
+        {{"--version"}, TRunMode::Version, false},
+        {{"--version", "--bogus"}, TRunMode::Version, false},
+        {{"--check", "--page", "--version"}, TRunMode::Version, false},
     };
     for (const auto& r : rows) {
         const TCommandLine line = ParseCommandLine(r.args);
@@ -38,6 +42,29 @@ TEST(CommandLine, Modes) {
         EXPECT_EQ(line.Mode, r.mode) << name;
         EXPECT_EQ(line.Check.Page, r.page) << name;
         EXPECT_EQ(line.Error.empty(), r.mode != TRunMode::Invalid) << name;
+    }
+}
+
+// What scripts and packagers ask the installed program before anything else.
+TEST(CommandLine, VersionAndHelpExitAtOnce) {
+    struct {
+        const char* arg;
+        std::string out;
+        bool whole;  // else a line the output must hold
+    } const rows[] = {
+        {"--version", std::string(kProgramTitle) + "\n", true},
+        {"--help", "  --version  print the program's name and version\n", false},
+    };
+    for (const auto& r : rows) {
+        QProcess p;
+        p.start(QString::fromStdString(KAVREL_PROGRAM), {QString::fromLatin1(r.arg)});
+        ASSERT_TRUE(p.waitForFinished(10000)) << r.arg;
+        EXPECT_EQ(p.exitCode(), 0) << r.arg;
+        const std::string out = p.readAllStandardOutput().toStdString();
+        if (r.whole)
+            EXPECT_EQ(out, r.out);
+        else
+            EXPECT_NE(out.find(r.out), std::string::npos) << r.arg << ": " << out;
     }
 }
 

@@ -50,6 +50,45 @@ TEST(Paths, SettingsFileFolderRule) {
     EXPECT_FALSE(std::filesystem::exists(conf.path() + "/kavrel")) << "created at the first save";
 }
 
+// The folder an installed copy runs from may be writable (~/.local/bin, on the PATH), so it
+// keeps its settings in the user's folder; any other copy keeps them beside itself.
+TEST(Paths, InstalledCopyKeepsSettingsInTheUserFolder) {
+    enum class TWhere { Beside, XdgConfig, HomeConfig };
+    struct {
+        const char* name;
+        bool installed;
+        bool iniBeside;
+        bool xdgSet;
+        TWhere expected;
+    } const rows[] = {
+        {"installed", true, false, true, TWhere::XdgConfig},
+        {"installed, no XDG_CONFIG_HOME", true, false, false, TWhere::HomeConfig},
+        {"installed, existing file stays", true, true, true, TWhere::Beside},
+        {"installed, existing file stays, no XDG", true, true, false, TWhere::Beside},
+        {"portable", false, false, true, TWhere::Beside},
+        {"portable, no XDG_CONFIG_HOME", false, false, false, TWhere::Beside},
+        {"portable, existing file", false, true, true, TWhere::Beside},
+        {"portable, existing file, no XDG", false, true, false, TWhere::Beside},
+    };
+    for (const auto& r : rows) {
+        TTempDir root;
+        std::filesystem::create_directories(root / "prefix/bin");
+        std::filesystem::create_directories(root / "build/app");
+        // The configured prefix may reach the program's folder through a link.
+        std::filesystem::create_directory_symlink(root / "prefix", root / "linked");
+        const std::string appDir = root / (r.installed ? "prefix/bin/" : "build/app/");
+        if (r.iniBeside) WriteFile(appDir + "kavrel.ini", "[general]\n");
+        TScopedEnv xdg("XDG_CONFIG_HOME",
+                       r.xdgSet ? std::optional<std::string>(root / "xdg") : std::nullopt);
+        TScopedEnv home("HOME", root / "home");
+        const std::string folder = r.expected == TWhere::Beside ? appDir
+                                   : r.expected == TWhere::XdgConfig
+                                       ? root / "xdg/kavrel/"
+                                       : root / "home/.config/kavrel/";
+        EXPECT_EQ(ChooseIniPath(appDir, root / "linked/bin"), folder + "kavrel.ini") << r.name;
+    }
+}
+
 // Runs check in a child process that cannot write to the folder (root drops to nobody,
 // anyone else gets the folder's write bits taken away) and returns the path it chose.
 std::string ChooseAsReader(const std::string& appDir) {
