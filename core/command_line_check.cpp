@@ -19,9 +19,11 @@ class TLightColors : public TSystemColors {
             case TSysColor::InactiveCaption:
                 return RGB(0xA0, 0xA0, 0xA0);
             case TSysColor::WindowText:
+            case TSysColor::InfoText:
                 return RGB(0x00, 0x00, 0x00);
             case TSysColor::CaptionText:
             case TSysColor::BtnHighlight:
+            case TSysColor::Window:
                 return RGB(0xFF, 0xFF, 0xFF);
         }
         return 0;

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "base/integer.h"
+#include "core/contrast.h"
 
 namespace kavrel {
 namespace {
@@ -42,6 +43,23 @@ std::string ColorToHex(TColor colour) {
     return out;
 }
 
+TPageColors MessagePageColors(const TSystemColors& colors) {
+    constexpr double kText = 4.5;
+    constexpr double kBoldText = 3.0;
+    TPageColors c;
+    c.Caption = colors.GetSysColor(TSysColor::CaptionText);
+    c.Heading = WithContrast(colors.GetSysColor(TSysColor::ActiveCaption), c.Caption, kText);
+    c.Group = WithContrast(colors.GetSysColor(TSysColor::InactiveCaption), c.Caption, kBoldText);
+    c.Body = colors.GetSysColor(TSysColor::WindowText);
+    c.Odd = WithContrast(colors.GetSysColor(TSysColor::Window), c.Body, kText);
+    c.Even = WithContrast(colors.GetSysColor(TSysColor::BtnHighlight), c.Body, kText);
+    const TColor tip = colors.GetSysColor(TSysColor::InfoText);
+    const bool tipReadable =
+        ContrastRatio(tip, c.Odd) >= kText && ContrastRatio(tip, c.Even) >= kText;
+    c.Link = tipReadable ? tip : c.Body;
+    return c;
+}
+
 std::string EscapeMarkup(const std::string& text) {
     std::string out = text;
     ReplaceAll(out, "&", "&amp;");
@@ -52,12 +70,13 @@ std::string EscapeMarkup(const std::string& text) {
 
 std::string MessagePageText(const TMailList& list, const TSystemColors& colors, TDateTime today,
                             const TAccountChecks& checks) {
-    const std::string headingBack = "#" + ColorToHex(colors.GetSysColor(TSysColor::ActiveCaption));
-    const std::string captionFont = FontTag(colors.GetSysColor(TSysColor::CaptionText));
-    const std::string bodyFont = FontTag(colors.GetSysColor(TSysColor::WindowText));
-    const std::string oddBack = "#" + ColorToHex(RGB(255, 255, 255));
-    const std::string groupBack = "#" + ColorToHex(colors.GetSysColor(TSysColor::InactiveCaption));
-    const std::string evenBack = "#" + ColorToHex(colors.GetSysColor(TSysColor::BtnHighlight));
+    const TPageColors c = MessagePageColors(colors);
+    const std::string headingBack = "#" + ColorToHex(c.Heading);
+    const std::string captionFont = FontTag(c.Caption);
+    const std::string bodyFont = FontTag(c.Body);
+    const std::string oddBack = "#" + ColorToHex(c.Odd);
+    const std::string groupBack = "#" + ColorToHex(c.Group);
+    const std::string evenBack = "#" + ColorToHex(c.Even);
     const std::string todayText = FormatDateTime("m/d/yyyy", today);
 
     // The unclosed heading row, the unclosed link cells and "&nbsp" without its semicolon are

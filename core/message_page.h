@@ -15,6 +15,15 @@ namespace kavrel {
 // Six upper-case hexadecimal digits: red, green, blue.
 std::string ColorToHex(TColor colour);
 
+// The page's colours from the desktop's. In a light theme they are the desktop's own, except
+// where text would stand out too little: the rows' text and the heading keep 4.5:1, the bold
+// group rows 3:1, by moving the background; links use the tool-tip text colour only where it
+// holds 4.5:1 on both row colours, else the rows' text colour.
+struct TPageColors {
+    TColor Heading, Caption, Body, Odd, Group, Even, Link;
+};
+TPageColors MessagePageColors(const TSystemColors& colors);
+
 // "&", then ">", then "<" replaced by their entities.
 std::string EscapeMarkup(const std::string& text);
 

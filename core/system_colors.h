@@ -17,9 +17,11 @@ constexpr TColor RGB(std::uint8_t red, std::uint8_t green, std::uint8_t blue) {
 enum class TSysColor {
     ActiveCaption = 2,
     InactiveCaption = 3,
+    Window = 5,
     WindowText = 8,
     CaptionText = 9,
     BtnHighlight = 20,
+    InfoText = 23,
 };
 
 class TSystemColors {

@@ -15,6 +15,7 @@
 #include <QShowEvent>
 #include <QStatusBar>
 #include <QStyle>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTimer>
 #include <QToolBar>
@@ -44,6 +45,7 @@
 #include "ui/page_viewer.h"
 #include "ui/palette_colors.h"
 #include "ui/placement_store.h"
+#include "ui/status_panel.h"
 #include "update/update_check.h"
 #include "update/update_hosts.h"
 
@@ -75,23 +77,11 @@ QIcon ActionImage(int index) {
     return QIcon::fromTheme(image.theme, QApplication::style()->standardIcon(image.fallback));
 }
 
-QLabel* PlacedLabel(QWidget* parent, const QString& text, int x, int y, int width) {
-    auto* label = new QLabel(text, parent);
-    label->setGeometry(x, y, width, label->sizeHint().height());
-    return label;
-}
-
 // A grey that the tray's text colour stands out from as well as from the highlight.
 QColor UncertainBackground() {
     const QColor text =
         QGuiApplication::palette().color(QPalette::Active, QPalette::HighlightedText);
     return text.lightness() > 127 ? QColor(0x5A, 0x5A, 0x5A) : QColor(0xC8, 0xC8, 0xC8);
-}
-
-// The labels keep their designed widths, and grow when the desktop's font needs more room.
-void SetLabelText(QLabel* label, const QString& text, int width) {
-    label->setText(text);
-    label->resize(std::max(width, label->sizeHint().width()), label->sizeHint().height());
 }
 
 // The settings dialog may hand back a number typed outside 1 to 120: 0 or less would make the
@@ -165,14 +155,13 @@ void TfMain::CreateWidgets() {
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
 
-    Panel1 = new QWidget(central);
-    Panel1->setFixedHeight(45);
-    labCheckInterval = PlacedLabel(Panel1, QStringLiteral("Checking every 5 minutes"), 8, 8, 173);
-    labLastChecked = PlacedLabel(Panel1, QStringLiteral("Last Checked: n/a"), 8, 24, 289);
-    labMessages = PlacedLabel(Panel1, QString(), 196, 8, 145);
+    labCheckInterval = new QLabel(QStringLiteral("Checking every 5 minutes"));
+    labLastChecked = new QLabel(QStringLiteral("Last Checked: n/a"));
+    labMessages = new QLabel;
     QFont bold = labMessages->font();
     bold.setBold(true);
     labMessages->setFont(bold);
+    Panel1 = new TStatusPanel(labCheckInterval, labMessages, labLastChecked, central);
     layout->addWidget(Panel1);
 
     tabMain = new QTabWidget(central);
@@ -257,7 +246,32 @@ void TfMain::CreateWidgets() {
     };
 
     resize(481, 279);
-    setMinimumSize(350, 200);
+    HoldStatusLabels();
+}
+
+void TfMain::SetLabelText(QLabel* label, const QString& text) {
+    label->setText(text);
+    HoldStatusLabels();
+}
+
+void TfMain::HoldStatusLabels() {
+    Panel1->Refit();
+    // Never below the designed minimum, which holds the panel at its designed 45 pixels;
+    // wider and taller where the labels' font or texts need it, so that no label is cut.
+    const int width = std::max(350, Panel1->minimumSizeHint().width());
+    const int panel = Panel1->heightForWidth(width);
+    // The menu, the tool bar and the tab row grow with the font as well; the pages may shrink
+    // away at the smallest window, the labels may not.
+    tabMain->setMinimumHeight(tabMain->tabBar()->sizeHint().height());
+    centralWidget()->layout()->invalidate();
+    layout()->invalidate();
+    const int rest = layout()->minimumSize().height() - Panel1->minimumSizeHint().height();
+    setMinimumSize(width, std::max(200 + std::max(0, panel - 45), rest + panel));
+}
+
+void TfMain::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::FontChange && Panel1) HoldStatusLabels();
 }
 
 void TfMain::CreateMenus() {
@@ -305,8 +319,8 @@ void TfMain::FormCreate(const QStringList& arguments,
     SetLog("Started " + FormatDateTime("m/d/yyyy h:nna/p", Now()));
     if (!settingsProblem.empty()) AppendLog("\r\n" + settingsProblem);
     txtTray->SetText(QStringLiteral("n/a"));
-    SetLabelText(labLastChecked, QStringLiteral("Last Checked: n/a"), 289);
-    SetLabelText(labMessages, QStringLiteral("Messages waiting: n/a"), 145);
+    SetLabelText(labLastChecked, QStringLiteral("Last Checked: n/a"));
+    SetLabelText(labMessages, QStringLiteral("Messages waiting: n/a"));
     Busy = false;
     startInTray_ = IsTrayStart(ToStrings(arguments));
     ApplySettings();
@@ -331,10 +345,9 @@ void TfMain::ApplySettings() {
     std::error_code ec;
     actExternalMail->setEnabled(!Trim(program).empty() &&
                                 std::filesystem::is_regular_file(program, ec));
-    SetLabelText(labCheckInterval,
-                 QStringLiteral("Checking every ") + QString::number(Settings.CheckInterval) +
-                     QStringLiteral(" minutes"),
-                 173);
+    SetLabelText(labCheckInterval, QStringLiteral("Checking every ") +
+                                       QString::number(Settings.CheckInterval) +
+                                       QStringLiteral(" minutes"));
 }
 
 void TfMain::actSettingsExecute() {
@@ -402,13 +415,14 @@ void TfMain::UpdateSummary() { kavrel::UpdateSummary(*this); }
 
 void TfMain::BuildMessagePage() {
     const TPaletteColors colors;
+    html1->SetLinkColour(ToQColor(MessagePageColors(colors).Link));
     kavrel::BuildMessagePage(colors,
                              [this](const std::string& page) { html1->LoadFromString(page); });
 }
 
 void TfMain::SetTrayHint(const std::string& hint) { txtTray->SetHint(ToQString(hint)); }
 void TfMain::SetMessagesCaption(const std::string& caption) {
-    SetLabelText(labMessages, ToQString(caption), 145);
+    SetLabelText(labMessages, ToQString(caption));
 }
 void TfMain::SetTrayText(const std::string& text, bool uncertain) {
     // A count that includes an account the check could not reach is drawn on grey instead of
@@ -449,7 +463,7 @@ void TfMain::SetProgressPosition(int position) {
 }
 
 void TfMain::SetLastChecked(const std::string& caption) {
-    SetLabelText(labLastChecked, ToQString(caption), 289);
+    SetLabelText(labLastChecked, ToQString(caption));
 }
 
 void TfMain::ProcessEvents() {

@@ -29,6 +29,7 @@ namespace kavrel {
 
 class TPageViewer;
 class TPlacementStore;
+class TStatusPanel;
 class TTrayTextIcon;
 
 // The main window: the status labels, the "Pop Status" log, the "Messages" page, the tray
@@ -100,7 +101,7 @@ class TfMain : public QMainWindow, public TSummaryView, public TMailWatchView, p
     // not find this copy.
     std::function<void()> OnEnding;
 
-    QWidget* Panel1;
+    TStatusPanel* Panel1 = nullptr;
     QLabel* labCheckInterval;
     QLabel* labLastChecked;
     QLabel* labMessages;
@@ -140,6 +141,7 @@ class TfMain : public QMainWindow, public TSummaryView, public TMailWatchView, p
     std::function<void()> ProgramCloser;
 
   protected:
+    void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
@@ -150,6 +152,9 @@ class TfMain : public QMainWindow, public TSummaryView, public TMailWatchView, p
     void CreateWidgets();
     void FormCreate(const QStringList& arguments, const std::function<std::string()>& initGlobals);
     void FormHide();
+    void SetLabelText(QLabel* label, const QString& text);
+    // Lays the status labels out anew and keeps the window large enough to show them whole.
+    void HoldStatusLabels();
     // Runs a command; an error that escapes it is shown in an error box and the program goes on.
     void Guarded(void (TfMain::*command)());
 

@@ -48,8 +48,10 @@ TPageViewer::~TPageViewer() = default;
 
 void TPageViewer::LoadFromString(const std::string& page) {
     std::string text = ToUtf8(page);
-    // Links, hovered or not, in the tool-tip text colour.
-    const std::string linkColour = palette().color(QPalette::ToolTipText).name().toStdString();
+    // Links, hovered or not, in one colour.
+    const QColor link =
+        linkColour_.isValid() ? linkColour_ : palette().color(QPalette::ToolTipText);
+    const std::string linkColour = link.name().toStdString();
     // A check that found nothing new gives the same page again: it keeps the reader's place.
     if (layout_ && text == loadedText_ && linkColour == loadedLinkColour_) return;
     clickedLink_.reset();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QAbstractScrollArea>
+#include <QColor>
 #include <QPoint>
 #include <QRect>
 #include <QString>
@@ -38,6 +39,9 @@ class TPageViewer : public QAbstractScrollArea {
     // Replaces the page shown, selection included, and shows the new one from its top. The text
     // is UTF-8; any byte that is not is read as Windows-1252.
     void LoadFromString(const std::string& page);
+    // Links take the tool-tip text colour unless given one here (an invalid colour undoes it);
+    // it applies from the next load.
+    void SetLinkColour(const QColor& colour) { linkColour_ = colour; }
 
     QSize PageSize() const;
     // Every box of the page; on a long table this lays out all of it.
@@ -94,6 +98,7 @@ class TPageViewer : public QAbstractScrollArea {
     // What layout_ was made from.
     std::string loadedText_;
     std::string loadedLinkColour_;
+    QColor linkColour_;
 
     TCaret anchor_;
     TCaret focus_;

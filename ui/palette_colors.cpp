@@ -29,8 +29,18 @@ TColor TPaletteColors::FromPalette(const QPalette& palette, TSysColor which) {
             return ToColor(inactive != active ? inactive
                                               : palette.color(QPalette::Active, QPalette::Mid));
         }
-        case TSysColor::BtnHighlight:
-            return ToColor(palette.color(QPalette::Active, QPalette::Light));
+        case TSysColor::Window:
+            return ToColor(palette.color(QPalette::Active, QPalette::Base));
+        case TSysColor::BtnHighlight: {
+            // A dark theme often leaves Light as a light palette had it, under light text;
+            // the role meant for alternating rows follows the theme.
+            const bool dark = palette.color(QPalette::Active, QPalette::Base).lightness() <
+                              palette.color(QPalette::Active, QPalette::Text).lightness();
+            return ToColor(
+                palette.color(QPalette::Active, dark ? QPalette::AlternateBase : QPalette::Light));
+        }
+        case TSysColor::InfoText:
+            return ToColor(palette.color(QPalette::Active, QPalette::ToolTipText));
     }
     return 0;
 }

@@ -13,7 +13,7 @@ class TFakeColors : public TSystemColors {
     TColor GetSysColor(TSysColor which) const override {
         switch (which) {
             case TSysColor::ActiveCaption:
-                return RGB(0x10, 0x20, 0x30);
+                return RGB(0x90, 0xA0, 0xB0);
             case TSysColor::CaptionText:
                 return RGB(1, 2, 3);
             case TSysColor::WindowText:
@@ -22,6 +22,10 @@ class TFakeColors : public TSystemColors {
                 return RGB(0xA0, 0xB0, 0x0C);
             case TSysColor::BtnHighlight:
                 return RGB(0xEE, 0xEF, 0xF0);
+            case TSysColor::Window:
+                return RGB(0xFF, 0xFF, 0xFF);
+            case TSysColor::InfoText:
+                return RGB(0x30, 0x00, 0x00);
         }
         return 0;
     }
@@ -32,7 +36,7 @@ const TDateTime kToday = *TryEncodeDate(2026, 12, 9);
 
 const std::string kHead =
     "<body><table border=\"0\" cellpadding=\"3\" cellspacing=\"1\" width=\"100%\">"
-    "<tr bgcolor=\"#102030\" valign=\"bottom\">"
+    "<tr bgcolor=\"#90A0B0\" valign=\"bottom\">"
     "<td><font color=\"#010203\"><strong>MailBox</strong><br />From</font></td>"
     "<td><font color=\"#010203\">Recvd</font></td>"
     "<td><font color=\"#010203\">Sent</font></td>"

@@ -3,11 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QApplication>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QTabWidget>
+#include <QTest>
 #include <QTimer>
 #include <QToolBar>
 
@@ -142,6 +144,46 @@ TEST_F(MainWindowTest, LogAppendsPieces) {
     w->AppendLog("\r\nmail.example.org ... ERROR: x");
     EXPECT_EQ(w->LogText(), "Checking accounts\r\nmail.example.org ... ERROR: x");
     EXPECT_EQ(w->txtStats->toPlainText(), "Checking accounts\nmail.example.org ... ERROR: x");
+}
+
+// From the smallest desktop font to a large one, at the smallest window and with the longest
+// texts the labels show, no status label meets another and none is cut.
+TEST_F(MainWindowTest, StatusLabelsHoldWithLargerFonts) {
+    const struct TRestoreFont {
+        QFont original = QApplication::font();
+        ~TRestoreFont() { QApplication::setFont(original); }
+    } restore;
+    for (int points = 9; points <= 14; ++points) {
+        SCOPED_TRACE(points);
+        QFont font = restore.original;
+        font.setPointSize(points);
+        QApplication::setFont(font);
+        const auto w = Open("");
+        Settings.CheckInterval = 120;
+        w->ApplySettings();
+        w->SetLastChecked("Last Checked: 12:59p 12/31/2026");
+        w->SetMessagesCaption("9999 messages waiting (4 accounts not checked)");
+        w->resize(w->minimumSize());
+        w->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(w.get()));
+        QCoreApplication::processEvents();
+        const QLabel* labels[] = {w->labCheckInterval, w->labMessages, w->labLastChecked};
+        const QRect window = w->rect();
+        for (const QLabel* l : labels) {
+            const QRect g(l->mapTo(w.get(), QPoint(0, 0)), l->size());
+            EXPECT_GE(g.width(), l->sizeHint().width()) << l->text().toStdString();
+            EXPECT_GE(g.height(), l->sizeHint().height()) << l->text().toStdString();
+            EXPECT_TRUE(window.contains(g)) << l->text().toStdString();
+            EXPECT_TRUE(l->parentWidget()->rect().contains(l->geometry()))
+                << l->text().toStdString();
+        }
+        for (int a = 0; a < 3; ++a) {
+            for (int b = a + 1; b < 3; ++b) {
+                EXPECT_FALSE(labels[a]->geometry().intersects(labels[b]->geometry()))
+                    << labels[a]->text().toStdString() << " / " << labels[b]->text().toStdString();
+            }
+        }
+    }
 }
 
 }  // namespace

@@ -37,16 +37,20 @@ class TTestColors : public TSystemColors {
             case TSysColor::WindowText:
                 return RGB(0x10, 0x10, 0x10);
             case TSysColor::InactiveCaption:
-                return RGB(0xA0, 0xC0, 0xE0);
+                return RGB(0x40, 0x80, 0x40);
             case TSysColor::BtnHighlight:
                 return RGB(0xE0, 0xF0, 0xD0);
+            case TSysColor::Window:
+                return RGB(0xFF, 0xFF, 0xFF);
+            case TSysColor::InfoText:
+                return RGB(0xC0, 0x00, 0x30);
         }
         return 0;
     }
 };
 
 const QColor kHeading(0x20, 0x40, 0x80);
-const QColor kGroup(0xA0, 0xC0, 0xE0);
+const QColor kGroup(0x40, 0x80, 0x40);
 const QColor kOdd(0xFF, 0xFF, 0xFF);
 const QColor kEven(0xE0, 0xF0, 0xD0);
 const QColor kLink(0xC0, 0x00, 0x30);
