@@ -28,6 +28,8 @@ int RunWindow(int argc, char** argv) {
     if (!instance.Acquire()) return 0;
 
     kavrel::TfMain fMain(QApplication::arguments().mid(1));
+    // Dialogs and message boxes take the main window's picture too.
+    QApplication::setWindowIcon(fMain.windowIcon());
     QObject::connect(&instance, &kavrel::TSingleInstance::ShowRequested, &fMain,
                      [&fMain] { fMain.txtTray->ShowMainWindow(); });
     fMain.OnEnding = [&instance] { instance.Release(); };

@@ -88,6 +88,7 @@ std::string LoadSettings() {
     s.ShowOnNewMail = flag(kGeneral, "showonnewmail", "N");
     s.ConfirmDelete = flag(kGeneral, "confirmdelete", "Y");
     s.PasswordsInKeyring = flag(kGeneral, "keyringpasswords", "N");
+    s.NotifyOnNewMail = flag(kGeneral, "notify", "Y");
 
     const auto interval = TryStrToInt(read(kGeneral, "checkinterval", "5"));
     s.CheckInterval = interval.value_or(5);
@@ -143,6 +144,7 @@ void SaveSettings() {
     ini.Write(kGeneral, "showonnewmail", YesNo(s.ShowOnNewMail));
     ini.Write(kGeneral, "confirmdelete", YesNo(s.ConfirmDelete));
     optional(kGeneral, "keyringpasswords", s.PasswordsInKeyring ? "Y" : "", "N");
+    optional(kGeneral, "notify", s.NotifyOnNewMail ? "" : "N", "Y");
     ini.Write(kGeneral, "checkinterval", IntToStr(s.CheckInterval));
     ini.Write(kGeneral, "mailprogram", s.MailProgram);
     ini.Write(kGeneral, "newmailwave", s.NewMailWave);

@@ -44,6 +44,8 @@ struct PW_SETTINGS_TYPE {
     bool LaunchOnNewMail = false;
     bool ShowOnNewMail = false;
     bool ConfirmDelete = true;
+    // A desktop notification names the new messages of a check.
+    bool NotifyOnNewMail = true;
     // Passwords go to the desktop keyring instead of the file.
     bool PasswordsInKeyring = false;
 };

@@ -60,16 +60,17 @@ bool SlotEnabled(int slot) {
            !Trim(Settings.Account[slot]).empty();
 }
 
-// Looks message r up and, when it is not tracked yet, adds it. Filling goes field by field
-// in a fixed order, so a failure half-way leaves the entry as far as it got.
+// Looks message r up and, when it is not tracked yet, adds it to the list and to fresh.
+// Filling goes field by field in a fixed order, so a failure half-way leaves the entry as far
+// as it got, and the message counts as new all the same.
 void TrackMessage(const std::vector<std::string>& listing, std::int32_t r, int slot,
                   const std::string& mailBox, TPOP3& pop, const TMailMessage& msg,
-                  TMailLookup& lookup, bool& newMail) {
+                  TMailLookup& lookup, std::vector<TNewMail>& fresh) {
     // The scan reads line r only when there is an entry to compare it with.
     if (!MailList.empty() && lookup.Find(UidFromUidlLine(LineAt(listing, r)), slot) != nullptr) {
         return;
     }
-    newMail = true;
+    fresh.push_back({msg.From.Name.empty() ? msg.From.Address : msg.From.Name, msg.Subject});
     PW_MAIL& m = AppendMail(MailList);
     m.Removed = false;
     m.Seen = true;
@@ -165,7 +166,7 @@ enum class TAccountOutcome {
 
 // One enabled slot. An account not checked to the end is recorded in AccountChecks.
 TAccountOutcome CheckAccount(int slot, TPOP3& pop, TMailWatchView& view, TMailLookup& lookup,
-                             bool& newMail) {
+                             std::vector<TNewMail>& fresh) {
     std::vector<std::string> listing;
     const std::string mailBox = Settings.Server[slot] + "->" + Settings.Account[slot];
     view.AppendLog("\r\nChecking " + mailBox);
@@ -209,7 +210,7 @@ TAccountOutcome CheckAccount(int slot, TPOP3& pop, TMailWatchView& view, TMailLo
             // A header field no parser could read is the sender's fault, not the server's: the
             // message is tracked with what could be read, and the next one is checked.
             if (!msg.ParseError.empty()) view.AppendLog(HeaderError(r, msg.ParseError));
-            TrackMessage(listing, r, slot, mailBox, pop, msg, lookup, newMail);
+            TrackMessage(listing, r, slot, mailBox, pop, msg, lookup, fresh);
         } catch (const std::exception& e) {
             // The connection or the server's reply failed: what the session would say next
             // cannot be trusted.
@@ -234,7 +235,8 @@ TAccountOutcome CheckAccount(int slot, TPOP3& pop, TMailWatchView& view, TMailLo
     return outcome;
 }
 
-void ReactToNewMail(bool newMail, TMailWatchView& view) {
+void ReactToNewMail(const std::vector<TNewMail>& fresh, TMailWatchView& view) {
+    const bool newMail = !fresh.empty();
     const std::string& program = Settings.MailProgram;
     if (!Trim(program).empty()) {
         if (FileExists(program)) {
@@ -244,6 +246,9 @@ void ReactToNewMail(bool newMail, TMailWatchView& view) {
                            "\" cannot be found. Please re-configure it.");
         }
     }
+
+    // Before the sound, which holds the thread until it ends.
+    if (newMail && Settings.NotifyOnNewMail) view.NotifyNewMail(fresh);
 
     const std::string& wave = Settings.NewMailWave;
     if (newMail && !wave.empty()) {
@@ -278,7 +283,7 @@ TCheckResult CheckMail(TPOP3& pop, bool& busy, TMailWatchView& view) {
     TCheckGuard guard(busy, view);
 
     view.SetLog("Checking accounts " + FormatDateTime("h:nna/p m/d/yyyy", Now()));
-    bool newMail = false;
+    std::vector<TNewMail> fresh;
     ClearSeen(MailList);
     TMailLookup lookup(MailList);
     AccountChecks = {};
@@ -286,7 +291,7 @@ TCheckResult CheckMail(TPOP3& pop, bool& busy, TMailWatchView& view) {
     for (int slot = 1; slot <= kAccountCount && !view.Ending(); ++slot) {
         if (!SlotEnabled(slot)) continue;
         ++result.Accounts;
-        if (CheckAccount(slot, pop, view, lookup, newMail) == TAccountOutcome::NotReached) {
+        if (CheckAccount(slot, pop, view, lookup, fresh) == TAccountOutcome::NotReached) {
             ++result.FailedAccounts;
         }
     }
@@ -297,8 +302,8 @@ TCheckResult CheckMail(TPOP3& pop, bool& busy, TMailWatchView& view) {
     view.BuildMessagePage();
     view.ProcessEvents();
 
-    if (!view.Ending()) ReactToNewMail(newMail, view);
-    result.NewMail = newMail;
+    if (!view.Ending()) ReactToNewMail(fresh, view);
+    result.NewMail = !fresh.empty();
     return result;
 }
 

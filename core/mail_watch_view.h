@@ -1,10 +1,17 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 // What the mail check and the deletion need of the window they run in. The main window is one;
 // the command-line check is another, with no window, no tray icon and no new-mail reactions.
 namespace kavrel {
+
+// A message a check found new, as a notification names it.
+struct TNewMail {
+    std::string From;  // the sender's name, or the address when the header gives none
+    std::string Subject;
+};
 
 class TMailWatchView {
   public:
@@ -40,6 +47,8 @@ class TMailWatchView {
     // be played.
     virtual void PlayNewMailSound(const std::string& path) = 0;
     virtual void ShowMainWindow() = 0;
+    // Tells the desktop which messages are new; a view with no desktop says nothing.
+    virtual void NotifyNewMail(const std::vector<TNewMail>& /*mail*/) {}
 
     // The Yes/No question before a deletion; true for Yes.
     virtual bool AskYesNo(const std::string& caption, const std::string& text) = 0;

@@ -8,7 +8,8 @@
 
 #include "desktop/tray_icon.h"
 
-// A tray icon whose picture is a short text, drawn afresh into a 16 x 16 square.
+// A tray icon whose picture is a short text, drawn afresh into a 16 x 16 square and into each
+// of the larger squares that trays and scaled screens ask for.
 namespace kavrel {
 
 // A colour as the icon knows it: none, a fixed value, or a colour of the desktop's palette
@@ -49,6 +50,10 @@ class TTrayTextIcon : public TTrayIcon {
 
   public:
     static constexpr int kSize = 16;
+    // Square sizes in device pixels: the common tray slots, at scale factors 1 and 2. A size in
+    // between gets the next larger one scaled down. Each is drawn at scale 1: the icon picks by
+    // device pixels and marks the ratio on what it hands out.
+    static constexpr int kSizes[] = {16, 22, 24, 32, 44, 48, 64};
 
     explicit TTrayTextIcon(QWidget* owner, QObject* parent = nullptr);
 
@@ -72,12 +77,13 @@ class TTrayTextIcon : public TTrayIcon {
     // stay sharp in so small a square.
     static QFont DefaultFont();
 
-    // font, made smaller, down to 7 pixels, until one line of text fits the square: a clipped
-    // "133" would read "L33". Lines, and fonts sized in points, are left as they are.
-    static QFont FittedFont(const QFont& font, const QString& text);
+    // font, made smaller, down to 7 pixels at 16 (in proportion in larger squares), until one
+    // line of text fits a square of size: a clipped "133" would read "L33". Lines,
+    // and fonts sized in points, are left as they are.
+    static QFont FittedFont(const QFont& font, const QString& text, int size = kSize);
 
-    // Draws Text into a new opaque 16 x 16 image, keeps it and the background it chose, and
-    // makes it the tray icon.
+    // Draws Text into a new opaque image of each size, keeps the 16 x 16 one and the
+    // background it chose, and makes them together the tray icon.
     void RefreshTextIcon();
 
     // The kept drawing and the colour that was its background: invalid once RefreshTextIcon
@@ -88,7 +94,8 @@ class TTrayTextIcon : public TTrayIcon {
     const QImage& IconImage() const { return iconImage_; }
 
   protected:
-    virtual QImage DrawTextBitmap();
+    // Font, offsets, line distance and border grow with size as 16 grows to it.
+    virtual QImage DrawTextBitmap(int size);
 
   private:
     QString text_;

@@ -36,6 +36,7 @@
 #include "core/message_deletion.h"
 #include "core/message_page.h"
 #include "core/start_arguments.h"
+#include "desktop/desktop_notifier.h"
 #include "desktop/f_about.h"
 #include "desktop/qt_text.h"
 #include "desktop/shell_open.h"
@@ -45,6 +46,7 @@
 #include "ui/page_viewer.h"
 #include "ui/palette_colors.h"
 #include "ui/placement_store.h"
+#include "ui/program_icon.h"
 #include "ui/status_panel.h"
 #include "update/update_check.h"
 #include "update/update_hosts.h"
@@ -214,6 +216,16 @@ void TfMain::CreateWidgets() {
     connect(actHide, &QAction::triggered, this, [this] { txtTray->HideMainWindow(); });
     connect(actShow, &QAction::triggered, this, [this] { txtTray->ShowMainWindow(); });
 
+    notifier = new TDesktopNotifier(this);
+    notifier->OnShowWindow = [this] { ShowMainWindow(); };
+    // Without a mail program of its own the user has the desktop's, the one mailto: opens.
+    notifier->OnOpenMailProgram = [this] {
+        std::error_code error;
+        const std::string& program = Settings.MailProgram;
+        OpenWithShell(std::filesystem::is_regular_file(program, error) ? program : "mailto:");
+    };
+    notifier->OnUnavailable = [this](const std::string& line) { AppendLog(line); };
+
     // The network calls block; their progress and status events keep the window alive, and
     // their waits do through a slow server, a name lookup or a connect. Once the program is
     // ending a wait gives up, so that Exit never waits for the network.
@@ -312,6 +324,9 @@ void TfMain::CreateMenus() {
 void TfMain::FormCreate(const QStringList& arguments,
                         const std::function<std::string()>& initGlobals) {
     setWindowTitle(QString::fromUtf8(kProgramTitle));
+    // Without an SVG reader the count picture stands in: a window still needs some picture.
+    const QIcon icon = ProgramIcon();
+    setWindowIcon(icon.isNull() ? txtTray->Icon() : icon);
     const std::string settingsProblem = initGlobals();
     fp->IniFileName = IniPath;
     fp->Active = true;
@@ -480,6 +495,9 @@ void TfMain::PlayNewMailSound(const std::string& path) {
 }
 void TfMain::ShowMainWindow() {
     if (!ending_) txtTray->ShowMainWindow();
+}
+void TfMain::NotifyNewMail(const std::vector<TNewMail>& mail) {
+    if (!ending_) notifier->Notify(mail);
 }
 
 bool TfMain::AskYesNo(const std::string& caption, const std::string& text) {

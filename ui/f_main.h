@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "config/u_globals.h"
 #include "core/mail_watch_view.h"
@@ -27,6 +28,7 @@ class QWidget;
 
 namespace kavrel {
 
+class TDesktopNotifier;
 class TPageViewer;
 class TPlacementStore;
 class TStatusPanel;
@@ -91,6 +93,7 @@ class TfMain : public QMainWindow, public TSummaryView, public TMailWatchView, p
     void OpenWithShell(const std::string& target) override;
     void PlayNewMailSound(const std::string& path) override;
     void ShowMainWindow() override;
+    void NotifyNewMail(const std::vector<TNewMail>& mail) override;
     bool AskYesNo(const std::string& caption, const std::string& text) override;
     bool Ending() const override { return ending_; }
 
@@ -116,6 +119,7 @@ class TfMain : public QMainWindow, public TSummaryView, public TMailWatchView, p
     QMenu* PopupMenu1;
     QTimer* Timer1;
     TTrayTextIcon* txtTray;
+    TDesktopNotifier* notifier;
     TPlacementStore* fp;
 
     QAction* actExit;

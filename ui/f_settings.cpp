@@ -66,7 +66,7 @@ TSecurity ShownSecurity(TSecurity stored, const std::string& server) {
     }
     return TSecurity::WhenOffered;
 }
-constexpr int kHeadingRow = 8;
+constexpr int kHeadingRow = 9;
 
 // The heading captions and the strip behind the "Enabled" boxes share the button-highlight
 // colour of the desktop.
@@ -138,30 +138,34 @@ void TfSettings::CreateControls() {
     chkUnhide = new QCheckBox(QStringLiteral("Pop-up Kavrel when new mail arrives"), this);
     grid->addWidget(chkUnhide, 2, kAccountCol, 1, 3);
 
-    grid->addWidget(FieldLabel(this, "Mail program"), 3, kServerCol);
+    chkNotify = new QCheckBox(QStringLiteral("Show a notification for new mail"), this);
+    chkNotify->setChecked(true);
+    grid->addWidget(chkNotify, 3, kAccountCol, 1, 3);
+
+    grid->addWidget(FieldLabel(this, "Mail program"), 4, kServerCol);
     txtMailProgram = new TFileNameEdit(this);
     txtMailProgram->DialogTitle = QStringLiteral("Select your mail program");
     txtMailProgram->Filter = QStringLiteral("Programs (*)");
     txtMailProgram->setMinimumWidth(205);
-    grid->addWidget(txtMailProgram, 3, kAccountCol, 1, 2);
+    grid->addWidget(txtMailProgram, 4, kAccountCol, 1, 2);
 
     chkAutoLaunch = new QCheckBox(QStringLiteral("Start this program when new mail arrives"), this);
-    grid->addWidget(chkAutoLaunch, 4, kAccountCol, 1, 3);
+    grid->addWidget(chkAutoLaunch, 5, kAccountCol, 1, 3);
 
-    grid->addWidget(FieldLabel(this, "New mail sound"), 5, kServerCol);
+    grid->addWidget(FieldLabel(this, "New mail sound"), 6, kServerCol);
     txtSound = new TFileNameEdit(this);
     txtSound->DialogTitle = QStringLiteral("Select your mail program");
     txtSound->Filter = QStringLiteral("Wave Files (*.wav)");
     txtSound->DefaultExt = QStringLiteral("wav");
     txtSound->setMinimumWidth(205);
-    grid->addWidget(txtSound, 5, kAccountCol, 1, 2);
+    grid->addWidget(txtSound, 6, kAccountCol, 1, 2);
 
     chkConfirmDelete =
         new QCheckBox(QStringLiteral("Show message box confirming deletions."), this);
     chkConfirmDelete->setChecked(true);
-    grid->addWidget(chkConfirmDelete, 6, kAccountCol, 1, 3);
-    grid->setRowMinimumHeight(7, 8);
-    grid->setRowStretch(7, 1);
+    grid->addWidget(chkConfirmDelete, 7, kAccountCol, 1, 3);
+    grid->setRowMinimumHeight(8, 8);
+    grid->setRowStretch(8, 1);
 
     // The strip goes in first so that it lies behind the boxes of its column.
     auto* strip = new QWidget(this);
@@ -238,6 +242,7 @@ void TfSettings::CreateControls() {
     QWidget* const order[] = {chkStartWithWindows,
                               txtCheckInterval,
                               chkUnhide,
+                              chkNotify,
                               txtMailProgram,
                               chkAutoLaunch,
                               txtSound,
@@ -330,6 +335,7 @@ void TfSettings::SettingsToControls() {
     chkVisiblePass->setChecked(s.VisiblePassword);
     chkAutoLaunch->setChecked(s.LaunchOnNewMail);
     chkUnhide->setChecked(s.ShowOnNewMail);
+    chkNotify->setChecked(s.NotifyOnNewMail);
     chkConfirmDelete->setChecked(s.ConfirmDelete);
     chkKeyringPasswords->setChecked(s.PasswordsInKeyring);
     txtServer1Change();
@@ -360,6 +366,7 @@ void TfSettings::ControlsToSettings() {
     s.VisiblePassword = chkVisiblePass->isChecked();
     s.LaunchOnNewMail = chkAutoLaunch->isChecked();
     s.ShowOnNewMail = chkUnhide->isChecked();
+    s.NotifyOnNewMail = chkNotify->isChecked();
     s.ConfirmDelete = chkConfirmDelete->isChecked();
     s.PasswordsInKeyring = chkKeyringPasswords->isChecked();
 }

@@ -40,6 +40,7 @@ class TfSettings : public QDialog {
     QCheckBox* chkStartWithWindows;
     TSpinEdit* txtCheckInterval;
     QCheckBox* chkUnhide;
+    QCheckBox* chkNotify;
     TFileNameEdit* txtMailProgram;
     QCheckBox* chkAutoLaunch;
     TFileNameEdit* txtSound;

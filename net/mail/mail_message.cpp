@@ -118,12 +118,7 @@ void TMailMessage::FillFromHeaders(TFields fields) {
         ContentDisposition = h.HeaderValue("Content-Disposition");
     }
     Subject = DecodeEncodedWords(h.HeaderValue("Subject"));
-    read(From, [&] {
-        TEMailAddressItem from = address(h.HeaderValue("From"));
-        if (all) return decoded(std::move(from));
-        from.Name.clear();
-        return from;
-    });
+    read(From, [&] { return decoded(address(h.HeaderValue("From"))); });
     if (all) {
         MsgId = h.HeaderValue("Message-Id");
         NewsGroups = SplitNewsGroups(h.HeaderValue("Newsgroups"));

@@ -11,8 +11,8 @@ namespace kavrel {
 
 enum class TMessagePriority { mpHighest, mpHigh, mpNormal, mpLow, mpLowest };
 
-// One message as far as its header goes. The mail check reads From.Address, Subject and Date;
-// the other fields are filled in the same pass unless the caller asks for those three only.
+// One message as far as its header goes. The mail check reads From, Subject and Date; the
+// other fields are filled in the same pass unless the caller asks for those three only.
 class TMailMessage {
   public:
     THeaderList HeaderLines;
@@ -41,9 +41,9 @@ class TMailMessage {
 
     enum class TFields {
         All,
-        // What the mail check reads: From.Address, Subject and Date, as All fills them. The
-        // other members keep their empty state, From.Name too, but the address fields among
-        // them are still parsed, so ParseError is what All would give.
+        // What the mail check reads: From (the name for the new-mail notification), Subject
+        // and Date, as All fills them. The other members keep their empty state, but the
+        // address fields among them are still parsed, so ParseError is what All would give.
         FromAddressSubjectDate,
     };
 

@@ -348,6 +348,7 @@ TEST_F(SettingsTest, SaveKeepsOtherSectionsAndRoundTrips) {
     EXPECT_TRUE(Settings.Active[4]);
     // A security never chosen stays unwritten: the server's text goes on deciding.
     EXPECT_EQ(text.find("security1"), std::string::npos);
+    EXPECT_EQ(text.find("notify"), std::string::npos) << "on, as without the key";
     for (int n = 1; n <= kAccountCount; ++n) EXPECT_EQ(Settings.Security[n], saved.Security[n]);
     EXPECT_EQ(Settings.CheckInterval, 60);
     EXPECT_TRUE(Settings.VisiblePassword);
@@ -360,10 +361,11 @@ TEST_F(SettingsTest, SignInProviderAndKeyringKeysAppearOnlyWhenSetAndCanBeUndone
     Settings.SignIn[2] = TSignIn::OAuth;
     Settings.Provider[2] = "outlook";
     Settings.PasswordsInKeyring = true;
+    Settings.NotifyOnNewMail = false;
     SaveSettings();
     std::string text = ReadFile(IniPath);
     for (const char* line : {"pw1=\n", "signin2=oauth\n", "provider2=outlook\n",
-                             "keyringpasswords=Y\n"}) {
+                             "keyringpasswords=Y\n", "notify=N\n"}) {
         EXPECT_NE(text.find(line), std::string::npos) << line << " in " << text;
     }
     EXPECT_EQ(text.find("signin1"), std::string::npos) << text;
@@ -373,11 +375,13 @@ TEST_F(SettingsTest, SignInProviderAndKeyringKeysAppearOnlyWhenSetAndCanBeUndone
     EXPECT_EQ(Settings.SignIn[2], TSignIn::OAuth);
     EXPECT_EQ(Settings.Provider[2], "outlook");
     EXPECT_TRUE(Settings.PasswordsInKeyring);
+    EXPECT_FALSE(Settings.NotifyOnNewMail);
 
     Settings.Password[1] = "pw";
     Settings.SignIn[2] = TSignIn::Password;
     Settings.Provider[2].clear();
     Settings.PasswordsInKeyring = false;
+    Settings.NotifyOnNewMail = true;
     SaveSettings();
     text = ReadFile(IniPath);
     EXPECT_NE(text.find("pw1=pw\n"), std::string::npos) << text;
@@ -386,6 +390,7 @@ TEST_F(SettingsTest, SignInProviderAndKeyringKeysAppearOnlyWhenSetAndCanBeUndone
     EXPECT_EQ(Settings.SignIn[2], TSignIn::Password);
     EXPECT_EQ(Settings.Provider[2], "");
     EXPECT_FALSE(Settings.PasswordsInKeyring);
+    EXPECT_TRUE(Settings.NotifyOnNewMail);
 
     // A distributor's or a company's own OAuth client and endpoints override the built-in ones.
     WriteFile(IniPath, "[oauth-outlook]\nclientid= abc \ntoken=https://login.example.com/t\n");

@@ -60,6 +60,8 @@ TEST_F(ShellOpen, WhatTheDesktopIsAskedToOpen) {
          QUrl(QStringLiteral("https://kavrel.example.org/a?b=1"))},
         {"bare host", "kavrel.example.org", QUrl(QStringLiteral("http://kavrel.example.org"))},
         {"mail address", "mailto:ann@example.org", QUrl(QStringLiteral("mailto:ann@example.org"))},
+        // What the notification's "Open mail program" opens without a mail program set.
+        {"the desktop's mail program", "mailto:", QUrl(QStringLiteral("mailto:"))},
     };
     for (const auto& r : rows) EXPECT_EQ(ShellUrlFor(r.target), r.url) << r.name;
 }

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QGuiApplication>
 #include <QPainter>
+#include <map>
 #include <set>
 #include <vector>
 
@@ -196,6 +197,58 @@ TEST_F(TrayTextIcon, NewHighlightColoursShowAtTheNextRedraw) {
     icon.SetText(QStringLiteral("3"));
     EXPECT_EQ(icon.Bitmap().pixel(0, 0), qRgb(0, 0x80, 0));
     EXPECT_EQ(icon.Icon().pixmap(16, 16).toImage().pixel(0, 0), qRgb(0, 0x80, 0));
+}
+
+// Trays of 22 or 24 pixels and screens at scale factor 2 get a picture drawn at their own size:
+// two colours only (nothing scaled and smoothed), the text larger with every size.
+TEST_F(TrayTextIcon, EachSizeIsDrawnAtItsOwnSize) {
+    struct {
+        int logical;
+        qreal ratio;
+        int device;
+    } const sizes[] = {{16, 1, 16}, {22, 1, 22}, {24, 1, 24}, {32, 1, 32}, {48, 1, 48},
+                       {64, 1, 64}, {16, 2, 32}, {22, 2, 44}, {24, 2, 48}, {32, 2, 64}};
+    for (const char* text : {"7", "n/a", "9k+"}) {
+        Draw(QString::fromLatin1(text));
+        std::map<int, QRect> boxes;
+        for (const auto& s : sizes) {
+            SCOPED_TRACE(testing::Message() << text << " at " << s.logical << "x" << s.ratio);
+            const QPixmap pixmap = icon.Icon().pixmap(QSize(s.logical, s.logical), s.ratio);
+            ASSERT_EQ(pixmap.size(), QSize(s.device, s.device));
+            EXPECT_EQ(pixmap.devicePixelRatio(), s.ratio);
+            const QImage image = pixmap.toImage();
+            QRect box;
+            for (int y = 0; y < s.device; ++y) {
+                for (int x = 0; x < s.device; ++x) {
+                    const QRgb p = image.pixel(x, y);
+                    ASSERT_TRUE(p == kHighlightText.rgb() || p == kHighlight.rgb())
+                        << x << "," << y;
+                    if (p == kHighlightText.rgb()) box |= QRect(x, y, 1, 1);
+                }
+            }
+            EXPECT_EQ(image.pixel(0, 0), kHighlight.rgb());
+            EXPECT_EQ(image.pixel(s.device - 1, s.device - 1), kHighlight.rgb());
+            // Whole: it fits, not clipped at the edges.
+            EXPECT_GT(box.left(), 0);
+            EXPECT_LT(box.right(), s.device - 1);
+            boxes[s.device] = box;
+        }
+        // A wide text fitted to its width may keep the height of the next smaller size.
+        int height = 0;
+        for (const auto& [device, box] : boxes) {
+            EXPECT_GE(box.height(), height) << text << " at " << device;
+            height = box.height();
+        }
+        EXPECT_GT(boxes[22].height(), boxes[16].height()) << text;
+        EXPECT_GE(boxes[64].height(), 3 * boxes[16].height()) << text;
+        const QImage big = icon.Icon().pixmap(32, 32).toImage();
+        EXPECT_NE(big, icon.Bitmap().scaled(32, 32).convertToFormat(big.format())) << text;
+    }
+    // Without a colour, every size lets the tray show through.
+    icon.SetColor(TColorRef::None());
+    const QImage clear = icon.Icon().pixmap(64, 64).toImage();
+    EXPECT_EQ(qAlpha(clear.pixel(0, 0)), 0);
+    EXPECT_EQ(qAlpha(clear.pixel(63, 63)), 0);
 }
 
 TEST_F(TrayTextIcon, BorderFramesTheOutermostPixels) {

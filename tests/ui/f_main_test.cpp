@@ -55,6 +55,19 @@ TEST_F(MainWindowTest, StartUpState) {
     EXPECT_EQ(std::find(words.begin(), words.end(), "delete"), words.end());
 }
 
+// The window shows the built-in envelope, read at each size; not the tray's count picture,
+// which only stands in when SVG cannot be read.
+TEST_F(MainWindowTest, WindowIconIsTheEnvelopeAtEverySize) {
+    const auto w = Open("");
+    const QIcon icon = w->windowIcon();
+    ASSERT_FALSE(icon.isNull());
+    const QList<QSize> sizes = icon.availableSizes();
+    for (const int size : {16, 24, 32, 48, 256}) EXPECT_TRUE(sizes.contains(QSize(size, size)));
+    const QImage image = icon.pixmap(64, 64).toImage();
+    ASSERT_EQ(image.size(), QSize(64, 64));
+    EXPECT_EQ(image.pixelColor(40, 20).name(), "#d9302c") << "the badge of the envelope";
+}
+
 // A settings file too large to be one is not read, and the log says so.
 TEST_F(MainWindowTest, AnOversizedSettingsFileIsReportedInTheLog) {
     const auto w = Open("[accounts]\nserver1=pop.example.org\n" + std::string(2 << 20, ';'));

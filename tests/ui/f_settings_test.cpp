@@ -435,6 +435,7 @@ TEST(SettingsDialog, TabOrder) {
         const std::vector<QWidget*> expected = {d.chkStartWithWindows,
                                                 d.txtCheckInterval,
                                                 d.chkUnhide,
+                                                d.chkNotify,
                                                 d.txtMailProgram,
                                                 d.chkAutoLaunch,
                                                 d.txtSound,

@@ -26,7 +26,11 @@ class MainWindowTest : public testing::Test {
             AppPath = dir_.path() + "/";
             IniPath = dir_ / "kavrel.ini";
             Settings = PW_SETTINGS_TYPE{};
-            return LoadSettings();
+            const std::string said = LoadSettings();
+            // Off: they would reach the desktop of whoever runs the tests. The notification
+            // tests turn them on against a service of their own.
+            Settings.NotifyOnNewMail = false;
+            return said;
         });
     }
 

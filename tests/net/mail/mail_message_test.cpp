@@ -397,12 +397,12 @@ TEST(MailMessage, TheChecksThreeFieldsAreReadAsAllReadsThem) {
         three.FillFromHeaders(TMailMessage::TFields::FromAddressSubjectDate);
         EXPECT_EQ(three.ParseError, all.ParseError) << lines[0];
         EXPECT_EQ(three.From.Address, all.From.Address) << lines[0];
+        EXPECT_EQ(three.From.Name, all.From.Name) << lines[0];
         EXPECT_EQ(three.Subject, all.Subject) << lines[0];
         EXPECT_EQ(three.Date, all.Date) << lines[0];
-        EXPECT_TRUE(three.From.Name.empty() && three.Recipients.empty() && three.CCList.empty() &&
-                    three.ReplyTo.empty() && three.Sender.Address.empty() &&
-                    three.ReceiptRecipient.Address.empty() && three.ContentType.empty() &&
-                    three.MsgId.empty() && three.NewsGroups.empty() &&
+        EXPECT_TRUE(three.Recipients.empty() && three.CCList.empty() && three.ReplyTo.empty() &&
+                    three.Sender.Address.empty() && three.ReceiptRecipient.Address.empty() &&
+                    three.ContentType.empty() && three.MsgId.empty() && three.NewsGroups.empty() &&
                     three.Priority == TMessagePriority::mpNormal)
             << lines[0];
         if (!all.ParseError.empty() && !all.From.Address.empty()) ++failuresOutsideTheThree;

@@ -1,0 +1,188 @@
+// New mail told to the desktop: the main window's check against a notification service that
+// the test runs itself on a private session bus.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <QDBusArgument>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusPendingCall>
+#include <QDBusVirtualObject>
+#include <QTest>
+#include <memory>
+#include <mutex>
+
+#include "desktop/desktop_notifier.h"
+#include "tests/support/keyring_session.h"
+#include "tests/support/pop3_script.h"
+#include "tests/ui/check_window_fixture.h"
+
+namespace kavrel {
+namespace {
+
+using namespace kavrel::test;
+
+const QString kService = QStringLiteral("org.freedesktop.Notifications");
+const QString kPath = QStringLiteral("/org/freedesktop/Notifications");
+
+struct TNotifyCall {
+    QString App;
+    uint Replaces = 0;
+    QString Icon;
+    QString Summary;
+    QString Body;
+    QStringList Actions;
+    QVariantMap Hints;
+    int Timeout = 0;
+};
+
+// The service as far as the program uses it, on a bus connection of its own: it records each
+// Notify and answers with an id, the same one when asked to replace.
+class TNotificationService : public QDBusVirtualObject {
+  public:
+    explicit TNotificationService(const std::string& address)
+        : bus_(QDBusConnection::connectToBus(QString::fromStdString(address), kName)) {
+        EXPECT_TRUE(bus_.registerVirtualObject(kPath, this));
+        EXPECT_TRUE(bus_.registerService(kService));
+    }
+    ~TNotificationService() override {
+        bus_.unregisterService(kService);
+        bus_.unregisterObject(kPath);
+        QDBusConnection::disconnectFromBus(kName);
+    }
+
+    QString introspect(const QString&) const override { return {}; }
+
+    bool handleMessage(const QDBusMessage& m, const QDBusConnection& connection) override {
+        if (m.member() == QLatin1String("GetCapabilities")) {
+            connection.send(m.createReply(QStringList{"actions", "body"}));
+            return true;
+        }
+        if (m.member() != QLatin1String("Notify") || m.arguments().size() != 8) return false;
+        const QVariantList a = m.arguments();
+        TNotifyCall call{a[0].toString(),
+                         a[1].toUInt(),
+                         a[2].toString(),
+                         a[3].toString(),
+                         a[4].toString(),
+                         a[5].toStringList(),
+                         qdbus_cast<QVariantMap>(a[6]),
+                         a[7].toInt()};
+        std::lock_guard lock(mutex_);
+        calls_.push_back(call);
+        connection.send(m.createReply(call.Replaces != 0 ? call.Replaces : next_++));
+        return true;
+    }
+
+    std::vector<TNotifyCall> Calls() const {
+        std::lock_guard lock(mutex_);
+        return calls_;
+    }
+
+    void Emit(const char* signal, const QVariantList& arguments) {
+        QDBusMessage s = QDBusMessage::createSignal(kPath, kService, QString::fromUtf8(signal));
+        s.setArguments(arguments);
+        bus_.send(s);
+    }
+
+  private:
+    static inline const QString kName = QStringLiteral("notification-service");
+    QDBusConnection bus_;
+    mutable std::mutex mutex_;
+    std::vector<TNotifyCall> calls_;
+    uint next_ = 7;
+};
+
+// One bus for the program: the toolkit connects to the session bus once and keeps it.
+class NotificationTest : public CheckCycleTest {
+  protected:
+    static void SetUpTestSuite() {
+        bus_ = std::make_unique<TKeyringSession>(TKeyringSession::TServices::BusOnly);
+    }
+    static void TearDownTestSuite() { bus_.reset(); }
+    void SetUp() override {
+        CheckCycleTest::SetUp();
+        Settings.NotifyOnNewMail = true;
+    }
+
+    // Whatever the program sent the service before now has arrived, and its answer too.
+    static void Settle() {
+        const QDBusPendingCall ping = QDBusConnection::sessionBus().asyncCall(
+            QDBusMessage::createMethodCall(kService, kPath, kService, "GetCapabilities"));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return ping.isFinished(); }, 5000));
+        QCoreApplication::processEvents();
+    }
+
+    static inline std::unique_ptr<TKeyringSession> bus_;
+};
+
+TEST_F(NotificationTest, NewMailIsAnnouncedReplacedAndItsButtonsWork) {
+    TNotificationService service(bus_->BusAddress());
+    const std::vector<TScriptMessage> two = {{"u1", "Tom & <Jerry>", 100}, {"u2", "World", 200}};
+    auto three = two;
+    three.push_back({"u3", "Later", 300});
+    auto four = three;
+    four.push_back({"u4", "Quiet", 400});
+    TScriptServer server(CheckSession(two, All(2)) + TScript{Accept()} + CheckSession(three, {3}) +
+                         TScript{Accept()} + CheckSession(four, {4}));
+    Account(1, server);
+    const std::string opened = dir_ / "opened";
+    Settings.MailProgram = dir_ / "mailer";
+    WriteFile(Settings.MailProgram, "#!/bin/sh\necho opened >> '" + opened + "'\n");
+    ::chmod(Settings.MailProgram.c_str(), 0755);
+
+    window->CheckMail();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return service.Calls().size() == 1; }, 5000));
+    const TNotifyCall first = service.Calls()[0];
+    EXPECT_EQ(first.App, "Kavrel");
+    EXPECT_EQ(first.Replaces, 0u);
+    EXPECT_TRUE(first.Icon == "kavrel" || first.Icon == "mail-unread") << first.Icon.toStdString();
+    EXPECT_EQ(first.Summary, "2 new messages");
+    EXPECT_EQ(first.Body, "Sender: Tom &amp; &lt;Jerry&gt;\nSender: World") << "plain, not markup";
+    EXPECT_EQ(first.Actions, (QStringList{"open", "Open mail program", "show", "Show Kavrel",
+                                          "default", "Show Kavrel"}));
+    EXPECT_EQ(first.Hints.value("category").toString(), "email.arrived");
+    EXPECT_EQ(first.Hints.value("desktop-entry").toString(), "kavrel");
+    EXPECT_EQ(first.Timeout, -1);
+
+    // Another program's notification is none of ours; signals arrive in the order sent.
+    service.Emit("ActionInvoked", {99u, QStringLiteral("show")});
+    service.Emit("NotificationClosed", {99u, 2u});
+    service.Emit("ActionInvoked", {7u, QStringLiteral("open")});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ReadFile(opened) == "opened\n"; }, 5000));
+    EXPECT_FALSE(window->isVisible());
+    service.Emit("ActionInvoked", {7u, QStringLiteral("default")});
+    EXPECT_TRUE(QTest::qWaitFor([&] { return window->isVisible(); }, 5000));
+
+    window->CheckMail();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return service.Calls().size() == 2; }, 5000));
+    const TNotifyCall second = service.Calls()[1];
+    EXPECT_EQ(second.Replaces, 7u) << "the one notification is replaced, not stacked";
+    EXPECT_EQ(second.Summary, "Sender");
+    EXPECT_EQ(second.Body, "Later");
+
+    Settings.NotifyOnNewMail = false;
+    window->CheckMail();
+    Settle();
+    EXPECT_EQ(service.Calls().size(), 2u) << "the option is off";
+    EXPECT_TRUE(server.Finish()) << server.Report();
+}
+
+TEST_F(NotificationTest, AMissingServiceIsLoggedOncePerRun) {
+    const std::vector<TScriptMessage> one = {{"u1", "Hello", 100}};
+    auto two = one;
+    two.push_back({"u2", "Again", 200});
+    TScriptServer server(CheckSession(one, All(1)) + TScript{Accept()} + CheckSession(two, {2}));
+    Account(1, server);
+    const std::string line = "No desktop notification for new mail: ";
+
+    window->CheckMail();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return Log().find(line) != std::string::npos; }, 5000));
+    window->CheckMail();
+    Settle();
+    EXPECT_EQ(Log().find(line), std::string::npos) << Log();
+    EXPECT_TRUE(server.Finish()) << server.Report();
+}
+
+}  // namespace
+}  // namespace kavrel
