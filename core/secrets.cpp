@@ -3,24 +3,20 @@
 #include "base/strings.h"
 #include "config/settings.h"
 #include "config/u_globals.h"
+#include "core/memory_secret_store.h"
 
 namespace kavrel {
 namespace {
 
-class TNoStore final : public TSecretStore {
-  public:
-    std::optional<std::string> Lookup(const TSecretKey&) override { Fail(); }
-    void Store(const TSecretKey&, const std::string&) override { Fail(); }
-    void Remove(const TSecretKey&) override { Fail(); }
-
-  private:
-    [[noreturn]] static void Fail() {
-        throw ESecretStoreUnavailable("this program was started without one");
-    }
-};
+// Until the program sets its keyring, every secret asked for says why there is none.
+std::unique_ptr<TSecretStore> NoStore() {
+    auto store = std::make_unique<TMemorySecretStore>();
+    store->Unavailable = "this program was started without one";
+    return store;
+}
 
 std::unique_ptr<TSecretStore>& Store() {
-    static std::unique_ptr<TSecretStore> store = std::make_unique<TNoStore>();
+    static std::unique_ptr<TSecretStore> store = NoStore();
     return store;
 }
 
@@ -37,7 +33,7 @@ bool HasLogin(int slot) {
 TSecretStore& Secrets() { return *Store(); }
 
 void SetSecrets(std::unique_ptr<TSecretStore> store) {
-    Store() = store ? std::move(store) : std::make_unique<TNoStore>();
+    Store() = store ? std::move(store) : NoStore();
 }
 
 TSecretKey PasswordKey(int slot) { return KeyOf(TSecretKind::Password, slot); }

@@ -7,14 +7,10 @@
 #include "ui/master_style_sheet.h"
 
 namespace kavrel {
-namespace {
-
 bool IsTag(const litehtml::element& el, const char* tag) {
     const char* name = el.get_tagName();
     return name && litehtml::t_strcasecmp(name, tag) == 0;
 }
-
-}  // namespace
 
 TPageEngine::TPageEngine() { context_.load_master_stylesheet(kMasterStyleSheet); }
 

@@ -50,6 +50,9 @@ class TPageEngine {
     litehtml::css linkStyle_;
 };
 
+// Whether el is an element of this tag name (any case).
+bool IsTag(const litehtml::element& el, const char* tag);
+
 // The text boxes of a laid-out document; row counts the document's table rows.
 std::vector<TTextBox> CollectBoxes(litehtml::document& document, const TPageContainer& container);
 

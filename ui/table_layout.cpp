@@ -20,11 +20,6 @@ constexpr int kSliceExtra = 6;
 // Rows kept laid out away from the view.
 constexpr int kKeptRows = 400;
 
-bool IsTag(const litehtml::element& el, const char* tag) {
-    const char* name = el.get_tagName();
-    return name && litehtml::t_strcasecmp(name, tag) == 0;
-}
-
 void Walk(const litehtml::element::ptr& el,
           const std::function<bool(const litehtml::element::ptr&)>& f) {
     if (!f(el)) return;
