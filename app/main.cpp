@@ -13,6 +13,7 @@
 #include "desktop/f_about.h"
 #include "desktop/keyring.h"
 #include "desktop/tray_text_icon.h"
+#include "ui/desktop_links.h"
 #include "ui/f_main.h"
 
 namespace {
@@ -33,6 +34,8 @@ int RunWindow(int argc, char** argv) {
     QObject::connect(&instance, &kavrel::TSingleInstance::ShowRequested, &fMain,
                      [&fMain] { fMain.txtTray->ShowMainWindow(); });
     fMain.OnEnding = [&instance] { instance.Release(); };
+    kavrel::TDesktopLinks links(fMain);
+    links.Wake.WatchNetwork();
     fMain.ShowAtStart();
     return QApplication::exec();
 }

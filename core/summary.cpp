@@ -41,6 +41,17 @@ TSummary SummaryOf(const TMailList& list, const TAccountSlots<bool>& active,
     return summary;
 }
 
+std::vector<TAccountCount> AccountCounts() {
+    const TAccountSlots<bool> failed = FailedSlots(AccountChecks);
+    std::vector<TAccountCount> counts;
+    for (int slot = 1; slot <= kAccountCount; ++slot) {
+        if (!Settings.Active[slot]) continue;
+        counts.push_back({slot, Settings.Server[slot] + "->" + Settings.Account[slot],
+                          CountMail(MailList, slot), failed[slot]});
+    }
+    return counts;
+}
+
 void UpdateSummary(TMailList& list, const TAccountSlots<bool>& active, TSummaryView& view,
                    const TAccountSlots<bool>& failed) {
     CompactMailList(list);

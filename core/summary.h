@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
+#include <vector>
 
 #include "config/settings.h"
 #include "core/mail_list.h"
@@ -26,6 +28,17 @@ std::string TrayCountText(std::size_t count);
 // "7 (4/3?) waiting", "3? emails waiting", "7 messages waiting (1 account not checked)".
 TSummary SummaryOf(const TMailList& list, const TAccountSlots<bool>& active,
                    const TAccountSlots<bool>& failed = {});
+
+// One active slot's share of the total, as a status bar or a script reads it.
+struct TAccountCount {
+    int Slot = 0;
+    std::string MailBox;  // host + "->" + login
+    std::size_t Count = 0;
+    bool Uncertain = false;  // its last check failed; the count is from the one before
+};
+
+// The active slots over MailList, Settings and AccountChecks, in slot order.
+std::vector<TAccountCount> AccountCounts();
 
 // Where the summary goes; the main window implements it over its tray icon and label.
 class TSummaryView {

@@ -63,8 +63,11 @@ QStringList NewMailActions() {
 
 }  // namespace
 
-TNewMailNote NewMailNote(const std::vector<TNewMail>& mail) {
-    if (mail.size() == 1) return {SenderOf(mail[0]), Escaped(SubjectOf(mail[0]))};
+TNewMailNote NewMailNote(const std::vector<TNewMail>& mail, bool bodyMarkup) {
+    const auto body = [bodyMarkup](const QString& text) {
+        return bodyMarkup ? Escaped(text) : text;
+    };
+    if (mail.size() == 1) return {SenderOf(mail[0]), body(SubjectOf(mail[0]))};
     TNewMailNote note{QString::number(mail.size()) + QStringLiteral(" new messages"), {}};
     const std::size_t listed = mail.size() <= kListed ? mail.size() : kListed - 1;
     QStringList lines;
@@ -75,7 +78,7 @@ TNewMailNote NewMailNote(const std::vector<TNewMail>& mail) {
         lines << QStringLiteral("and ") + QString::number(mail.size() - listed) +
                      QStringLiteral(" more");
     }
-    note.Body = Escaped(lines.join(u'\n'));
+    note.Body = body(lines.join(u'\n'));
     return note;
 }
 
@@ -89,7 +92,26 @@ void TDesktopNotifier::Notify(const std::vector<TNewMail>& mail) {
         return;
     }
     Subscribe();
-    const TNewMailNote note = NewMailNote(mail);
+    // Asked every time: the service may have been replaced by one that reads markup
+    // differently. Its answer also tells whether there is a service at all.
+    const QDBusMessage ask = QDBusMessage::createMethodCall(kService, kPath, kInterface,
+                                                            QStringLiteral("GetCapabilities"));
+    auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(ask), this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this,
+            [this, mail](QDBusPendingCallWatcher* done) {
+                const QDBusPendingReply<QStringList> reply = *done;
+                if (reply.isError()) {
+                    Unavailable(reply.error().message());
+                } else {
+                    Send(mail, reply.value().contains(QLatin1String("body-markup")));
+                }
+                done->deleteLater();
+            });
+}
+
+void TDesktopNotifier::Send(const std::vector<TNewMail>& mail, bool bodyMarkup) {
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    const TNewMailNote note = NewMailNote(mail, bodyMarkup);
     QVariantMap hints;
     hints.insert(QStringLiteral("category"), QStringLiteral("email.arrived"));
     hints.insert(QStringLiteral("desktop-entry"), QStringLiteral("kavrel"));

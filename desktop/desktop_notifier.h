@@ -14,13 +14,13 @@
 namespace kavrel {
 
 // Summary and body of the notification for one check's new mail. The summary is plain text
-// by definition; the body may be read as markup, so its <, > and & are escaped.
+// by definition; a service that reads the body as markup gets its <, > and & escaped.
 struct TNewMailNote {
     QString Summary;
     QString Body;
 };
 
-TNewMailNote NewMailNote(const std::vector<TNewMail>& mail);
+TNewMailNote NewMailNote(const std::vector<TNewMail>& mail, bool bodyMarkup);
 
 class TDesktopNotifier : public QObject {
     Q_OBJECT
@@ -45,6 +45,7 @@ class TDesktopNotifier : public QObject {
 
   private:
     void Subscribe();
+    void Send(const std::vector<TNewMail>& mail, bool bodyMarkup);
     void Unavailable(const QString& reason);
 
     uint current_ = 0;  // the id of our notification on screen, 0 when none

@@ -363,6 +363,7 @@ void TfMain::ApplySettings() {
     SetLabelText(labCheckInterval, QStringLiteral("Checking every ") +
                                        QString::number(Settings.CheckInterval) +
                                        QStringLiteral(" minutes"));
+    if (OnCountsChanged) OnCountsChanged();
 }
 
 void TfMain::actSettingsExecute() {
@@ -389,6 +390,12 @@ void TfMain::actCheckExecute() { CheckMail(); }
 void TfMain::Timer1Timer() { CheckMail(); }
 
 void TfMain::CheckMail() { kavrel::CheckMail(pop1, Busy, *this); }
+
+void TfMain::CheckSoon() {
+    QTimer::singleShot(0, this, [this] {
+        if (!ending_) Guarded(&TfMain::CheckMail);
+    });
+}
 
 void TfMain::DeleteMessage(std::int32_t position) {
     kavrel::DeleteMessage(position, pop1, Busy, *this);
@@ -426,7 +433,10 @@ void TfMain::html1HotSpotClick(TPageViewer*, const std::string& SRC, bool& Handl
     Handled = ActOnDeleteLink(SRC, [this](std::int32_t row) { DeleteMessage(row); });
 }
 
-void TfMain::UpdateSummary() { kavrel::UpdateSummary(*this); }
+void TfMain::UpdateSummary() {
+    kavrel::UpdateSummary(*this);
+    if (OnCountsChanged) OnCountsChanged();
+}
 
 void TfMain::BuildMessagePage() {
     const TPaletteColors colors;

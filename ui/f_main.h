@@ -54,6 +54,10 @@ class TfMain : public QMainWindow, public TSummaryView, public TMailWatchView, p
 
     void ApplySettings();
     void CheckMail();
+    // A check asked for outside the timer (after a resume, by a script): it runs once control
+    // is back in the event loop, and not at all while another check runs. The timer's rhythm
+    // stays as it was.
+    void CheckSoon();
     // position counts from 1 in MailList, as the page's links do.
     void DeleteMessage(std::int32_t position);
     void UpdateSummary() override;
@@ -103,6 +107,8 @@ class TfMain : public QMainWindow, public TSummaryView, public TMailWatchView, p
     // Called once when the program begins to end, before the window goes: a later start must
     // not find this copy.
     std::function<void()> OnEnding;
+    // The counts or the active accounts may have changed.
+    std::function<void()> OnCountsChanged;
 
     TStatusPanel* Panel1 = nullptr;
     QLabel* labCheckInterval;

@@ -1,8 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QDir>
+#include <QImage>
 #include <QPalette>
 #include <QStyle>
 #include <QStyleFactory>
+#include <QTabWidget>
 
 #include <memory>
 #include <regex>
@@ -11,6 +15,8 @@
 
 #include "core/contrast.h"
 #include "core/message_page.h"
+#include "tests/ui/main_window_fixture.h"
+#include "ui/page_viewer.h"
 #include "ui/palette_colors.h"
 
 namespace kavrel {
@@ -119,6 +125,40 @@ TEST(PageColors, ReadableInLightAndDarkThemes) {
         MessagePageText(list, TGivenPalette(fusion), *TryEncodeDate(2026, 12, 9));
     EXPECT_NE(light.find("<tr bgcolor=\"#FFFFFF\""), std::string::npos);
     EXPECT_NE(light.find("<font color=\"#000000\">"), std::string::npos);
+}
+
+// The window as a dark theme shows it, kept as a picture beside the tests' other screenshots.
+// A row drawn in the light theme's white would be a scanline mostly white: text never is.
+class DarkWindowTest : public test::MainWindowTest {};
+
+TEST_F(DarkWindowTest, MessagesPageHasNoLightRows) {
+    const QPalette before = QApplication::palette();
+    QApplication::setPalette(SetDark(
+        std::unique_ptr<QStyle>(QStyleFactory::create("Fusion"))->standardPalette(), Qt::white));
+    auto window = Open("");
+    for (int i = 0; i < 6; ++i) {
+        PW_MAIL& m = AppendMail(MailList);
+        m.AccountIndex = i < 4 ? 1 : 2;
+        m.MailBox = i < 4 ? "pop.example.org->ann" : "mail.example.net->bob";
+        m.FromAddress = "sender" + std::to_string(i) + "@example.org";
+        m.Subject = "Subject " + std::to_string(i);
+    }
+    window->BuildMessagePage();
+    window->tabMain->setCurrentWidget(window->tabMessages);
+    window->show();
+    const QImage shot = window->grab().toImage();
+    const QImage page = window->html1->grab().toImage();
+    QApplication::setPalette(before);
+    if (const QString folder = qEnvironmentVariable("KAVREL_ARTIFACTS"); !folder.isEmpty()) {
+        QDir().mkpath(folder);
+        EXPECT_TRUE(shot.save(folder + "/main-window-dark.png"));
+    }
+    for (int y = 0; y < page.height(); ++y) {
+        int light = 0;
+        for (int x = 0; x < page.width(); ++x) light += qGray(page.pixel(x, y)) > 200;
+        ASSERT_LT(light, page.width() / 2) << "scanline " << y;
+    }
+    MailList.clear();
 }
 
 TEST(PageColors, ContrastRatioAtItsEnds) {

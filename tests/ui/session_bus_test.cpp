@@ -1,14 +1,18 @@
-// New mail told to the desktop: the main window's check against a notification service that
-// the test runs itself on a private session bus.
+// The main window and the desktop's buses: new mail told to a notification service that the
+// test runs itself, a resume heard from a stand-in logind, and the counts read by a script.
+// One private bus plays the session and the system bus.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <QDBusArgument>
 #include <QDBusConnection>
+#include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusPendingCall>
 #include <QDBusVirtualObject>
+#include <QProcess>
 #include <QTest>
+#include <chrono>
 #include <memory>
 #include <mutex>
 
@@ -16,6 +20,7 @@
 #include "tests/support/keyring_session.h"
 #include "tests/support/pop3_script.h"
 #include "tests/ui/check_window_fixture.h"
+#include "ui/desktop_links.h"
 
 namespace kavrel {
 namespace {
@@ -55,7 +60,8 @@ class TNotificationService : public QDBusVirtualObject {
 
     bool handleMessage(const QDBusMessage& m, const QDBusConnection& connection) override {
         if (m.member() == QLatin1String("GetCapabilities")) {
-            connection.send(m.createReply(QStringList{"actions", "body"}));
+            std::lock_guard lock(mutex_);
+            connection.send(m.createReply(capabilities_));
             return true;
         }
         if (m.member() != QLatin1String("Notify") || m.arguments().size() != 8) return false;
@@ -74,6 +80,11 @@ class TNotificationService : public QDBusVirtualObject {
         return true;
     }
 
+    void SetCapabilities(const QStringList& capabilities) {
+        std::lock_guard lock(mutex_);
+        capabilities_ = capabilities;
+    }
+
     std::vector<TNotifyCall> Calls() const {
         std::lock_guard lock(mutex_);
         return calls_;
@@ -90,14 +101,16 @@ class TNotificationService : public QDBusVirtualObject {
     QDBusConnection bus_;
     mutable std::mutex mutex_;
     std::vector<TNotifyCall> calls_;
+    QStringList capabilities_{"actions", "body"};
     uint next_ = 7;
 };
 
-// One bus for the program: the toolkit connects to the session bus once and keeps it.
-class NotificationTest : public CheckCycleTest {
+// One bus for the program: the toolkit connects to each bus once and keeps it.
+class SessionBusTest : public CheckCycleTest {
   protected:
     static void SetUpTestSuite() {
         bus_ = std::make_unique<TKeyringSession>(TKeyringSession::TServices::BusOnly);
+        qputenv("DBUS_SYSTEM_BUS_ADDRESS", QByteArray::fromStdString(bus_->BusAddress()));
     }
     static void TearDownTestSuite() { bus_.reset(); }
     void SetUp() override {
@@ -116,11 +129,11 @@ class NotificationTest : public CheckCycleTest {
     static inline std::unique_ptr<TKeyringSession> bus_;
 };
 
-TEST_F(NotificationTest, NewMailIsAnnouncedReplacedAndItsButtonsWork) {
+TEST_F(SessionBusTest, NewMailIsAnnouncedReplacedAndItsButtonsWork) {
     TNotificationService service(bus_->BusAddress());
     const std::vector<TScriptMessage> two = {{"u1", "Tom & <Jerry>", 100}, {"u2", "World", 200}};
     auto three = two;
-    three.push_back({"u3", "Later", 300});
+    three.push_back({"u3", "Later & <more>", 300});
     auto four = three;
     four.push_back({"u4", "Quiet", 400});
     TScriptServer server(CheckSession(two, All(2)) + TScript{Accept()} + CheckSession(three, {3}) +
@@ -138,7 +151,8 @@ TEST_F(NotificationTest, NewMailIsAnnouncedReplacedAndItsButtonsWork) {
     EXPECT_EQ(first.Replaces, 0u);
     EXPECT_TRUE(first.Icon == "kavrel" || first.Icon == "mail-unread") << first.Icon.toStdString();
     EXPECT_EQ(first.Summary, "2 new messages");
-    EXPECT_EQ(first.Body, "Sender: Tom &amp; &lt;Jerry&gt;\nSender: World") << "plain, not markup";
+    EXPECT_EQ(first.Body, "Sender: Tom & <Jerry>\nSender: World")
+        << "plain: the service has no markup";
     EXPECT_EQ(first.Actions, (QStringList{"open", "Open mail program", "show", "Show Kavrel",
                                           "default", "Show Kavrel"}));
     EXPECT_EQ(first.Hints.value("category").toString(), "email.arrived");
@@ -154,12 +168,13 @@ TEST_F(NotificationTest, NewMailIsAnnouncedReplacedAndItsButtonsWork) {
     service.Emit("ActionInvoked", {7u, QStringLiteral("default")});
     EXPECT_TRUE(QTest::qWaitFor([&] { return window->isVisible(); }, 5000));
 
+    service.SetCapabilities({"actions", "body", "body-markup"});
     window->CheckMail();
     ASSERT_TRUE(QTest::qWaitFor([&] { return service.Calls().size() == 2; }, 5000));
     const TNotifyCall second = service.Calls()[1];
     EXPECT_EQ(second.Replaces, 7u) << "the one notification is replaced, not stacked";
     EXPECT_EQ(second.Summary, "Sender");
-    EXPECT_EQ(second.Body, "Later");
+    EXPECT_EQ(second.Body, "Later &amp; &lt;more&gt;") << "escaped for a service reading markup";
 
     Settings.NotifyOnNewMail = false;
     window->CheckMail();
@@ -168,7 +183,7 @@ TEST_F(NotificationTest, NewMailIsAnnouncedReplacedAndItsButtonsWork) {
     EXPECT_TRUE(server.Finish()) << server.Report();
 }
 
-TEST_F(NotificationTest, AMissingServiceIsLoggedOncePerRun) {
+TEST_F(SessionBusTest, AMissingServiceIsLoggedOncePerRun) {
     const std::vector<TScriptMessage> one = {{"u1", "Hello", 100}};
     auto two = one;
     two.push_back({"u2", "Again", 200});
@@ -182,6 +197,79 @@ TEST_F(NotificationTest, AMissingServiceIsLoggedOncePerRun) {
     Settle();
     EXPECT_EQ(Log().find(line), std::string::npos) << Log();
     EXPECT_TRUE(server.Finish()) << server.Report();
+}
+
+// A call to the program as a script would make it: the reply, or "" on failure.
+std::string DBusSend(const QString& address, const QStringList& call) {
+    QProcess p;
+    p.start("dbus-send", QStringList{"--bus=" + address, "--print-reply",
+                                     "--dest=org.kavrel.Kavrel", "/org/kavrel/Kavrel"} +
+                             call);
+    if (!QTest::qWaitFor([&] { return p.state() == QProcess::NotRunning; }, 10000)) return {};
+    return p.exitCode() == 0 ? p.readAllStandardOutput().toStdString() : std::string();
+}
+
+TEST_F(SessionBusTest, AResumeAndAScriptEachStartACheckAndScriptsSeeTheCount) {
+    const QString address = QString::fromStdString(bus_->BusAddress());
+    QDBusConnection login1 = QDBusConnection::connectToBus(address, "login1");
+    ASSERT_TRUE(login1.registerService("org.freedesktop.login1"));
+    const auto sleep = [&](bool sleeping) {
+        QDBusMessage s = QDBusMessage::createSignal(
+            "/org/freedesktop/login1", "org.freedesktop.login1.Manager", "PrepareForSleep");
+        s << sleeping;
+        login1.send(s);
+    };
+    const std::vector<TScriptMessage> one = {{"u1", "Hello", 100}};
+    auto two = one;
+    two.push_back({"u2", "Again", 200});
+    TScriptServer server(CheckSession(one, All(1)) + TScript{Accept()} + CheckSession(two, {2}));
+    Account(1, server);
+    QProcess monitor;
+    monitor.start("dbus-monitor", {"--address", address, "interface='org.kavrel.Kavrel'"});
+    // A monitor is in place once the bus has taken its name away.
+    std::string seen;
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            seen += monitor.readAllStandardOutput().toStdString();
+            return seen.find("member=NameLost") != std::string::npos;
+        },
+        10000));
+    const auto get = [&](const char* property) {
+        return DBusSend(address, {"org.freedesktop.DBus.Properties.Get", "string:org.kavrel.Kavrel",
+                                  QString("string:") + property});
+    };
+
+    TDesktopLinks links(*window, std::chrono::milliseconds(0));
+    // A round trip after the window's subscription, which the bus then has in place before the
+    // signal comes: it handles each connection's messages in order.
+    QDBusConnection::systemBus().interface()->isServiceRegistered("org.freedesktop.login1");
+    const int interval = window->Timer1->remainingTime();
+    sleep(true);
+    sleep(false);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return CountMail(MailList) == 1 && !window->Busy; }, 5000));
+    EXPECT_NE(get("Waiting").find("uint32 1"), std::string::npos) << get("Waiting");
+    const std::string accounts = get("Accounts");
+    EXPECT_NE(accounts.find("string \"" + Host(server) +
+                            "->ann\"\n            uint32 1\n"
+                            "            boolean false"),
+              std::string::npos)
+        << accounts;
+    EXPECT_GE(interval - window->Timer1->remainingTime(), 0) << "the timer was not restarted";
+
+    ASSERT_NE(DBusSend(address, {"org.kavrel.Kavrel.CheckNow"}), "");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return CountMail(MailList) == 2 && !window->Busy; }, 5000));
+    EXPECT_TRUE(server.Finish()) << server.Report();
+    QTest::qWait(200);
+    monitor.terminate();
+    ASSERT_TRUE(monitor.waitForFinished());
+    seen += monitor.readAllStandardOutput().toStdString();
+    std::string counts;
+    for (std::size_t at = seen.find("member=WaitingChanged"); at != std::string::npos;
+         at = seen.find("member=WaitingChanged", at + 1)) {
+        const std::size_t value = seen.find("uint32 ", at);
+        counts += seen.substr(value + 7, seen.find('\n', value) - value - 7) + " ";
+    }
+    EXPECT_EQ(counts, "1 2 ") << seen;
 }
 
 }  // namespace
