@@ -1,5 +1,6 @@
 // The main window and the desktop's buses: new mail told to a notification service that the
-// test runs itself, a resume heard from a stand-in logind, and the counts read by a script.
+// test runs itself, a resume heard from a stand-in logind, the network's return, and the counts
+// read by a script.
 // One private bus plays the session and the system bus.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -12,6 +13,8 @@
 #include <QDBusVirtualObject>
 #include <QProcess>
 #include <QTest>
+#include <QThread>
+#include <atomic>
 #include <chrono>
 #include <memory>
 #include <mutex>
@@ -103,6 +106,53 @@ class TNotificationService : public QDBusVirtualObject {
     std::vector<TNotifyCall> calls_;
     QStringList capabilities_{"actions", "body"};
     uint next_ = 7;
+};
+
+// NetworkManager as far as the toolkit asks it: its state, and the signal when it changes. It
+// answers from a thread of its own, since the toolkit's first question waits for the answer.
+class TNetworkManager : public QDBusVirtualObject {
+  public:
+    static constexpr uint kDisconnected = 20;
+    static constexpr uint kConnected = 70;
+
+    explicit TNetworkManager(const std::string& address)
+        : bus_(QDBusConnection::connectToBus(QString::fromStdString(address), kName)) {
+        EXPECT_TRUE(bus_.registerVirtualObject(kPath, this));
+        EXPECT_TRUE(bus_.registerService(kInterface));
+        moveToThread(&thread_);
+        thread_.start();
+    }
+    ~TNetworkManager() override {
+        bus_.unregisterService(kInterface);
+        bus_.unregisterObject(kPath);
+        thread_.quit();
+        thread_.wait();
+        QDBusConnection::disconnectFromBus(kName);
+    }
+
+    QString introspect(const QString&) const override { return {}; }
+
+    bool handleMessage(const QDBusMessage& m, const QDBusConnection& connection) override {
+        if (m.member() != QLatin1String("GetAll")) return false;
+        connection.send(m.createReply(QVariantMap{{"State", state_.load()}, {"Connectivity", 4u}}));
+        return true;
+    }
+
+    void SetState(uint state) {
+        state_ = state;
+        QDBusMessage s = QDBusMessage::createSignal(kPath, "org.freedesktop.DBus.Properties",
+                                                    "PropertiesChanged");
+        s << kInterface << QVariantMap{{"State", state}} << QStringList{};
+        bus_.send(s);
+    }
+
+  private:
+    static inline const QString kName = QStringLiteral("network-manager");
+    static inline const QString kPath = QStringLiteral("/org/freedesktop/NetworkManager");
+    static inline const QString kInterface = QStringLiteral("org.freedesktop.NetworkManager");
+    QDBusConnection bus_;
+    QThread thread_;
+    std::atomic<uint> state_{kConnected};
 };
 
 // One bus for the program: the toolkit connects to each bus once and keeps it.
@@ -209,7 +259,7 @@ std::string DBusSend(const QString& address, const QStringList& call) {
     return p.exitCode() == 0 ? p.readAllStandardOutput().toStdString() : std::string();
 }
 
-TEST_F(SessionBusTest, AResumeAndAScriptEachStartACheckAndScriptsSeeTheCount) {
+TEST_F(SessionBusTest, AResumeTheNetworksReturnAndAScriptEachStartACheck) {
     const QString address = QString::fromStdString(bus_->BusAddress());
     QDBusConnection login1 = QDBusConnection::connectToBus(address, "login1");
     ASSERT_TRUE(login1.registerService("org.freedesktop.login1"));
@@ -222,7 +272,11 @@ TEST_F(SessionBusTest, AResumeAndAScriptEachStartACheckAndScriptsSeeTheCount) {
     const std::vector<TScriptMessage> one = {{"u1", "Hello", 100}};
     auto two = one;
     two.push_back({"u2", "Again", 200});
-    TScriptServer server(CheckSession(one, All(1)) + TScript{Accept()} + CheckSession(two, {2}));
+    auto three = two;
+    three.push_back({"u3", "Back", 300});
+    TScriptServer server(CheckSession(one, All(1)) + TScript{Accept()} + CheckSession(two, {2}) +
+                         TScript{Accept()} + CheckSession(three, {3}));
+    TNetworkManager network(bus_->BusAddress());
     Account(1, server);
     QProcess monitor;
     monitor.start("dbus-monitor", {"--address", address, "interface='org.kavrel.Kavrel'"});
@@ -240,6 +294,7 @@ TEST_F(SessionBusTest, AResumeAndAScriptEachStartACheckAndScriptsSeeTheCount) {
     };
 
     TDesktopLinks links(*window, std::chrono::milliseconds(0));
+    links.Wake.WatchNetwork();
     // A round trip after the window's subscription, which the bus then has in place before the
     // signal comes: it handles each connection's messages in order.
     QDBusConnection::systemBus().interface()->isServiceRegistered("org.freedesktop.login1");
@@ -258,6 +313,12 @@ TEST_F(SessionBusTest, AResumeAndAScriptEachStartACheckAndScriptsSeeTheCount) {
 
     ASSERT_NE(DBusSend(address, {"org.kavrel.Kavrel.CheckNow"}), "");
     ASSERT_TRUE(QTest::qWaitFor([&] { return CountMail(MailList) == 2 && !window->Busy; }, 5000));
+    network.SetState(TNetworkManager::kDisconnected);
+    QTest::qWait(200);
+    EXPECT_EQ(CountMail(MailList), 2u) << "no check without a network";
+    network.SetState(TNetworkManager::kConnected);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return CountMail(MailList) == 3 && !window->Busy; }, 5000))
+        << "the network's return is heard";
     EXPECT_TRUE(server.Finish()) << server.Report();
     QTest::qWait(200);
     monitor.terminate();
@@ -269,7 +330,7 @@ TEST_F(SessionBusTest, AResumeAndAScriptEachStartACheckAndScriptsSeeTheCount) {
         const std::size_t value = seen.find("uint32 ", at);
         counts += seen.substr(value + 7, seen.find('\n', value) - value - 7) + " ";
     }
-    EXPECT_EQ(counts, "1 2 ") << seen;
+    EXPECT_EQ(counts, "1 2 3 ") << seen;
 }
 
 }  // namespace
