@@ -95,6 +95,11 @@ void TMailMessage::FillFromHeaders(TFields fields) {
     const auto decodedList = [&](const std::string& text) {
         TEMailAddressList list = addressList(text);
         for (TEMailAddressItem& item : list) item = decoded(std::move(item));
+        // A name that was only an empty encoded word leaves an item of nothing, which the
+        // split would not have kept either.
+        std::erase_if(list, [](const TEMailAddressItem& item) {
+            return item.Address.empty() && item.Name.empty();
+        });
         return list;
     };
     // Without All, an address field the caller does not read is parsed into a scratch member and

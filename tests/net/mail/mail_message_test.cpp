@@ -22,7 +22,8 @@ TEST(MailMessage, FillsTheFieldsTheCheckReads) {
     const TMailMessage m = Filled({
         "Return-Path: <bounce@example.org>",
         "From: =?ISO-8859-1?Q?J=F6rg?= Lee <joerg@example.org>",
-        "To: Ann <ann@example.org>, bob@example.org",
+        // The last name is only an empty encoded word: nothing is left of it once decoded.
+        "To: Ann <ann@example.org>, bob@example.org, =?UTF-8?Q?\?= <>",
         "Cc: \"Lee, C\" <c@example.org>",
         "Subject: =?UTF-8?B?R3LDvMOfZQ==?=",
         "\t from Berlin",
