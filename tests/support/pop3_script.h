@@ -88,4 +88,16 @@ inline std::vector<std::size_t> All(std::size_t count) {
     return out;
 }
 
+// A mailbox checked once per connection that gains a message before each later check: the
+// first check finds all of `mailbox` new, each later one the message added.
+inline TScript GrowingMailbox(std::vector<TScriptMessage> mailbox,
+                              const std::vector<TScriptMessage>& added) {
+    TScript s = CheckSession(mailbox, All(mailbox.size()));
+    for (const TScriptMessage& m : added) {
+        mailbox.push_back(m);
+        s += TScript{Accept()} + CheckSession(mailbox, {mailbox.size()});
+    }
+    return s;
+}
+
 }  // namespace kavrel::test

@@ -181,13 +181,8 @@ class SessionBusTest : public CheckCycleTest {
 
 TEST_F(SessionBusTest, NewMailIsAnnouncedReplacedAndItsButtonsWork) {
     TNotificationService service(bus_->BusAddress());
-    const std::vector<TScriptMessage> two = {{"u1", "Tom & <Jerry>", 100}, {"u2", "World", 200}};
-    auto three = two;
-    three.push_back({"u3", "Later & <more>", 300});
-    auto four = three;
-    four.push_back({"u4", "Quiet", 400});
-    TScriptServer server(CheckSession(two, All(2)) + TScript{Accept()} + CheckSession(three, {3}) +
-                         TScript{Accept()} + CheckSession(four, {4}));
+    TScriptServer server(GrowingMailbox({{"u1", "Tom & <Jerry>", 100}, {"u2", "World", 200}},
+                                        {{"u3", "Later & <more>", 300}, {"u4", "Quiet", 400}}));
     Account(1, server);
     const std::string opened = dir_ / "opened";
     Settings.MailProgram = dir_ / "mailer";
@@ -234,10 +229,7 @@ TEST_F(SessionBusTest, NewMailIsAnnouncedReplacedAndItsButtonsWork) {
 }
 
 TEST_F(SessionBusTest, AMissingServiceIsLoggedOncePerRun) {
-    const std::vector<TScriptMessage> one = {{"u1", "Hello", 100}};
-    auto two = one;
-    two.push_back({"u2", "Again", 200});
-    TScriptServer server(CheckSession(one, All(1)) + TScript{Accept()} + CheckSession(two, {2}));
+    TScriptServer server(GrowingMailbox({{"u1", "Hello", 100}}, {{"u2", "Again", 200}}));
     Account(1, server);
     const std::string line = "No desktop notification for new mail: ";
 
@@ -269,13 +261,8 @@ TEST_F(SessionBusTest, AResumeTheNetworksReturnAndAScriptEachStartACheck) {
         s << sleeping;
         login1.send(s);
     };
-    const std::vector<TScriptMessage> one = {{"u1", "Hello", 100}};
-    auto two = one;
-    two.push_back({"u2", "Again", 200});
-    auto three = two;
-    three.push_back({"u3", "Back", 300});
-    TScriptServer server(CheckSession(one, All(1)) + TScript{Accept()} + CheckSession(two, {2}) +
-                         TScript{Accept()} + CheckSession(three, {3}));
+    TScriptServer server(
+        GrowingMailbox({{"u1", "Hello", 100}}, {{"u2", "Again", 200}, {"u3", "Back", 300}}));
     TNetworkManager network(bus_->BusAddress());
     Account(1, server);
     QProcess monitor;
