@@ -6,6 +6,8 @@
 #include <system_error>
 #include <unordered_set>
 
+#include "base/text_encoding.h"
+
 namespace kavrel {
 namespace {
 
@@ -177,24 +179,6 @@ class TJSONReader {
         return code;
     }
 
-    static void AppendUtf8(std::string& out, std::uint32_t code) {
-        if (code < 0x80) {
-            out += static_cast<char>(code);
-        } else if (code < 0x800) {
-            out += static_cast<char>(0xC0 | (code >> 6));
-            out += static_cast<char>(0x80 | (code & 0x3F));
-        } else if (code < 0x10000) {
-            out += static_cast<char>(0xE0 | (code >> 12));
-            out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (code & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (code >> 18));
-            out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (code & 0x3F));
-        }
-    }
-
     // After the backslash and the 'u'. A surrogate only counts as half of a pair: alone it
     // names no character and has no UTF-8 form.
     void Escape(std::string& out) {
@@ -220,30 +204,6 @@ class TJSONReader {
         AppendUtf8(out, code);
     }
 
-    // The length of the well-formed UTF-8 sequence at at_ (RFC 3629: no overlong forms, no
-    // surrogates, nothing past U+10FFFF), 0 when there is none.
-    std::size_t Utf8Length() const {
-        auto byte = [this](std::size_t i) {
-            return at_ + i < text_.size() ? static_cast<unsigned char>(text_[at_ + i]) : 0u;
-        };
-        auto tail = [&](std::size_t i) { return (byte(i) & 0xC0) == 0x80; };
-        const unsigned lead = byte(0);
-        if (lead >= 0xC2 && lead <= 0xDF) return tail(1) ? 2 : 0;
-        if (lead >= 0xE0 && lead <= 0xEF) {
-            const unsigned second = byte(1);
-            if (lead == 0xE0 && second < 0xA0) return 0;
-            if (lead == 0xED && second >= 0xA0) return 0;
-            return tail(1) && tail(2) ? 3 : 0;
-        }
-        if (lead >= 0xF0 && lead <= 0xF4) {
-            const unsigned second = byte(1);
-            if (lead == 0xF0 && second < 0x90) return 0;
-            if (lead == 0xF4 && second >= 0x90) return 0;
-            return tail(1) && tail(2) && tail(3) ? 4 : 0;
-        }
-        return 0;
-    }
-
     std::string String() {
         ++at_;
         std::string out;
@@ -256,7 +216,7 @@ class TJSONReader {
             }
             if (c < 0x20) Fail("a control character in a string");
             if (c >= 0x80) {
-                const std::size_t length = Utf8Length();
+                const std::size_t length = Utf8SequenceLength(text_, at_);
                 if (length == 0) Fail("a byte that is not UTF-8");
                 out.append(text_.substr(at_, length));
                 at_ += length;

@@ -13,22 +13,27 @@ constexpr char16_t kHigh[32] = {
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0xFFFD, 0x017E, 0x0178,
 };
 
-void AppendCodePoint(std::string& out, std::uint32_t cp) {
-    if (cp < 0x80) {
-        out += char(cp);
-    } else if (cp < 0x800) {
-        out += char(0xC0 | cp >> 6);
-        out += char(0x80 | (cp & 0x3F));
+}  // namespace
+
+void AppendUtf8(std::string& out, char32_t code) {
+    if (code < 0x80) {
+        out += char(code);
+    } else if (code < 0x800) {
+        out += char(0xC0 | code >> 6);
+        out += char(0x80 | (code & 0x3F));
+    } else if (code < 0x10000) {
+        out += char(0xE0 | code >> 12);
+        out += char(0x80 | (code >> 6 & 0x3F));
+        out += char(0x80 | (code & 0x3F));
     } else {
-        out += char(0xE0 | cp >> 12);
-        out += char(0x80 | (cp >> 6 & 0x3F));
-        out += char(0x80 | (cp & 0x3F));
+        out += char(0xF0 | code >> 18);
+        out += char(0x80 | (code >> 12 & 0x3F));
+        out += char(0x80 | (code >> 6 & 0x3F));
+        out += char(0x80 | (code & 0x3F));
     }
 }
 
-// Length of the valid UTF-8 sequence at p, 0 when there is none (overlong forms, surrogates
-// and code points above U+10FFFF are not valid).
-std::size_t SequenceLength(std::string_view s, std::size_t p) {
+std::size_t Utf8SequenceLength(std::string_view s, std::size_t p) {
     const auto at = [&](std::size_t i) { return static_cast<unsigned char>(s[i]); };
     const unsigned char c = at(p);
     std::size_t n;
@@ -54,24 +59,22 @@ std::size_t SequenceLength(std::string_view s, std::size_t p) {
     return n;
 }
 
-}  // namespace
-
 std::string ToUtf8(std::string_view bytes) {
     std::string out;
     out.reserve(bytes.size());
     for (std::size_t p = 0; p < bytes.size();) {
         const unsigned char c = static_cast<unsigned char>(bytes[p]);
         if (c == 0) {
-            AppendCodePoint(out, 0xFFFD);
+            AppendUtf8(out, 0xFFFD);
             ++p;
         } else if (c < 0x80) {
             out += char(c);
             ++p;
-        } else if (const std::size_t n = SequenceLength(bytes, p)) {
+        } else if (const std::size_t n = Utf8SequenceLength(bytes, p)) {
             out.append(bytes.substr(p, n));
             p += n;
         } else {
-            AppendCodePoint(out, c < 0xA0 ? kHigh[c - 0x80] : c);
+            AppendUtf8(out, c < 0xA0 ? kHigh[c - 0x80] : c);
             ++p;
         }
     }

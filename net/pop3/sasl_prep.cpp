@@ -5,6 +5,8 @@
 #include <optional>
 #include <vector>
 
+#include "base/text_encoding.h"
+
 namespace kavrel {
 namespace {
 
@@ -21,54 +23,24 @@ bool MapsToNothing(char32_t c) {
            c == 0xFEFF;
 }
 
+// The code points of well-formed UTF-8, none for anything else.
 std::optional<std::vector<char32_t>> DecodeUtf8(std::string_view text) {
     std::vector<char32_t> out;
     for (std::size_t i = 0; i < text.size();) {
         const auto lead = static_cast<std::uint8_t>(text[i]);
-        int extra = 0;
-        char32_t c = 0;
-        char32_t least = 0;
         if (lead < 0x80) {
-            c = lead;
-        } else if ((lead & 0xE0) == 0xC0) {
-            extra = 1, c = lead & 0x1F, least = 0x80;
-        } else if ((lead & 0xF0) == 0xE0) {
-            extra = 2, c = lead & 0x0F, least = 0x800;
-        } else if ((lead & 0xF8) == 0xF0) {
-            extra = 3, c = lead & 0x07, least = 0x10000;
-        } else {
-            return std::nullopt;
+            out.push_back(lead);
+            ++i;
+            continue;
         }
-        if (i + extra >= text.size()) return std::nullopt;
-        for (int k = 1; k <= extra; ++k) {
-            const auto next = static_cast<std::uint8_t>(text[i + k]);
-            if ((next & 0xC0) != 0x80) return std::nullopt;
-            c = (c << 6) | (next & 0x3F);
-        }
-        // Overlong forms and surrogates are not UTF-8.
-        if (c < least || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return std::nullopt;
+        const std::size_t length = Utf8SequenceLength(text, i);
+        if (length == 0) return std::nullopt;
+        char32_t c = lead & (0x7F >> length);
+        for (std::size_t k = 1; k < length; ++k) c = c << 6 | (text[i + k] & 0x3F);
         out.push_back(c);
-        i += extra + 1;
+        i += length;
     }
     return out;
-}
-
-void AppendUtf8(std::string& out, char32_t c) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
 }
 
 }  // namespace
