@@ -75,10 +75,4 @@ std::optional<std::string> Base64Decode(std::string_view text) {
 
 std::string Base64UrlEncode(std::string_view bytes) { return Encode(bytes, kUrlSafe, false); }
 
-std::optional<std::string> Base64UrlDecode(std::string_view text) {
-    const std::string_view bare = WithoutPadding(text);
-    if (bare.size() != text.size() && text.size() % 4 != 0) return std::nullopt;
-    return Decode(bare, kUrlSafe);
-}
-
 }  // namespace kavrel

@@ -15,7 +15,5 @@ std::string Base64Encode(std::string_view bytes);
 std::optional<std::string> Base64Decode(std::string_view text);
 
 std::string Base64UrlEncode(std::string_view bytes);
-// Padding may be present or left out.
-std::optional<std::string> Base64UrlDecode(std::string_view text);
 
 }  // namespace kavrel

@@ -6,6 +6,7 @@
 #include <system_error>
 #include <unordered_set>
 
+#include "base/integer.h"
 #include "base/text_encoding.h"
 
 namespace kavrel {
@@ -167,11 +168,7 @@ class TJSONReader {
     unsigned Hex4() {
         unsigned code = 0;
         for (int i = 0; i < 4; ++i) {
-            const char c = Peek();
-            int digit = -1;
-            if (c >= '0' && c <= '9') digit = c - '0';
-            if (c >= 'a' && c <= 'f') digit = c - 'a' + 10;
-            if (c >= 'A' && c <= 'F') digit = c - 'A' + 10;
+            const int digit = HexDigitValue(Peek());
             if (digit < 0) Fail("four hexadecimal digits were expected");
             code = code * 16 + static_cast<unsigned>(digit);
             ++at_;
@@ -317,6 +314,11 @@ const TJSONValue* TJSONValue::Find(std::string_view name) const {
     for (const auto& [key, value] : members_)
         if (key == name) return &value;
     return nullptr;
+}
+
+const std::string* TJSONValue::FindString(std::string_view name) const {
+    const TJSONValue* value = Find(name);
+    return value && value->Kind() == TKind::String ? &value->AsString() : nullptr;
 }
 
 TJSONValue ParseJSON(std::string_view text) { return TJSONReader(text).Document(); }

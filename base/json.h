@@ -46,6 +46,8 @@ class TJSONValue {
 
     // The member named name; nullptr when there is none or this is no object.
     const TJSONValue* Find(std::string_view name) const;
+    // The member named name when it is a string, else nullptr.
+    const std::string* FindString(std::string_view name) const;
 
     friend bool operator==(const TJSONValue&, const TJSONValue&) = default;
 

@@ -1,7 +1,5 @@
 #include "net/http/http_client.h"
 
-#include <functional>
-
 #include <optional>
 
 #include "base/integer.h"
@@ -108,11 +106,7 @@ void THTTPClient::Get(const std::string& AURL, TStream& AContent) {
         for (;;) {
             ++requestCount_;
             ResolveTarget();
-            EnsureConnection();
-            WriteRequest();
-            do {
-                ReadResponseHead();
-            } while (ResponseCode() == 100);
+            SendAndReadHead();
             if (DecideNext(AContent) == TNext::Finished) break;
             AContent.SetSize(start);
         }
@@ -146,16 +140,20 @@ std::string THTTPClient::Post(const std::string& AURL, const std::string& AConte
     Exchange([&] {
         ResolveTarget();
         Request.ContentLength = static_cast<std::int64_t>(ABody.size());
-        EnsureConnection();
-        WriteRequest(ABody);
-        do {
-            ReadResponseHead();
-        } while (ResponseCode() == 100);
+        SendAndReadHead(ABody);
         if (!IsConnected()) throw ENetException("Undefined situation");
         const std::int32_t status = ResponseCode();
         if (status != 204 && status != 304) ReadBody(content);
     });
     return std::move(content.Data);
+}
+
+void THTTPClient::SendAndReadHead(std::string_view ABody) {
+    EnsureConnection();
+    WriteRequest(ABody);
+    do {
+        ReadResponseHead();
+    } while (ResponseCode() == 100);
 }
 
 void THTTPClient::ResolveTarget() {

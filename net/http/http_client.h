@@ -92,6 +92,9 @@ class THTTPClient : public TTCPClient {
     void EnsureConnection();
     void WriteRequest(std::string_view ABody = {});
     void ReadResponseHead();
+    // The request written on a connection made if need be, and the head of its final answer
+    // read (past any 100 Continue).
+    void SendAndReadHead(std::string_view ABody = {});
     TNext DecideNext(TStream& AContent);
     void ReadBody(TStream& AContent);
     [[noreturn]] void FailWithStatus();

@@ -12,8 +12,8 @@ constexpr std::chrono::seconds kSlowDownStep{5};
 constexpr std::chrono::seconds kDefaultCodeLifetime{600};
 
 std::string StringOf(const TJSONValue& object, std::string_view name) {
-    const TJSONValue* value = object.Find(name);
-    return value && value->Kind() == TJSONValue::TKind::String ? value->AsString() : "";
+    const std::string* value = object.FindString(name);
+    return value ? *value : std::string();
 }
 
 // Whole seconds from 0 up to a day; fallback for anything else.
@@ -48,7 +48,6 @@ TDeviceAuthorization StartDeviceAuthorization(const TOAuthProvider& provider) {
     // An early draft of the RFC, which some providers still follow, said "url".
     if (authorization.VerificationUri.empty())
         authorization.VerificationUri = StringOf(answer.Body, "verification_url");
-    authorization.VerificationUriComplete = StringOf(answer.Body, "verification_uri_complete");
     authorization.ExpiresIn = SecondsOf(answer.Body, "expires_in", kDefaultCodeLifetime);
     authorization.Interval = SecondsOf(answer.Body, "interval", std::chrono::seconds(5));
     if (authorization.DeviceCode.empty() || authorization.UserCode.empty() ||
@@ -66,12 +65,11 @@ TOAuthTokens PollDeviceToken(const TOAuthProvider& provider,
     using Clock = std::chrono::steady_clock;
     const Clock::time_point deadline = Clock::now() + authorization.ExpiresIn;
     std::chrono::seconds interval = authorization.Interval;
-    TFormFields form{{"grant_type", kDeviceGrant}, {"device_code", authorization.DeviceCode}};
-    for (auto& field : ClientFields(provider)) form.push_back(std::move(field));
+    const TFormFields form{{"grant_type", kDeviceGrant}, {"device_code", authorization.DeviceCode}};
     for (;;) {
         PauseFor(interval, hook);
         if (Clock::now() >= deadline) FailExpired();
-        const TEndpointAnswer answer = PostForm(provider.TokenEndpoint, form, "token endpoint");
+        const TEndpointAnswer answer = PostToTokenEndpoint(provider, form);
         if (answer.Error.empty()) return TokensOf(answer, provider.Scope);
         if (answer.Error == "authorization_pending") continue;
         if (answer.Error == "slow_down") {

@@ -15,8 +15,6 @@ struct TDeviceAuthorization {
     std::string DeviceCode;  // a secret between Kavrel and the token endpoint
     std::string UserCode;    // what the user types
     std::string VerificationUri;
-    // The page with the code filled in; empty when the provider gives none.
-    std::string VerificationUriComplete;
     std::chrono::seconds ExpiresIn{0};
     std::chrono::seconds Interval{5};
 };

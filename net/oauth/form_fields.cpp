@@ -23,8 +23,7 @@ std::string Decode(std::string_view text) {
     return out;
 }
 
-}  // namespace
-
+// Every byte but the unreserved ones of RFC 3986 (letters, digits, "-._~") as %XX.
 std::string PercentEncode(std::string_view text) {
     static constexpr char kHex[] = "0123456789ABCDEF";
     std::string out;
@@ -42,6 +41,8 @@ std::string PercentEncode(std::string_view text) {
     }
     return out;
 }
+
+}  // namespace
 
 std::string FormEncode(const TFormFields& fields) {
     std::string out;

@@ -12,9 +12,6 @@ namespace kavrel {
 
 using TFormFields = std::vector<std::pair<std::string, std::string>>;
 
-// Every byte but the unreserved ones of RFC 3986 (letters, digits, "-._~") as %XX.
-std::string PercentEncode(std::string_view text);
-
 // "a=1&b=2", each name and value percent-encoded.
 std::string FormEncode(const TFormFields& fields);
 

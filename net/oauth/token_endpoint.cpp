@@ -13,6 +13,7 @@ namespace {
 constexpr int kConnectTimeout = 10000;
 constexpr int kReadTimeout = 30000;
 constexpr std::size_t kMaxDescription = 300;
+constexpr const char* kTokenEndpoint = "token endpoint";
 // What to assume when an answer gives no usable lifetime: the usual one.
 constexpr std::chrono::seconds kDefaultLifetime{3600};
 
@@ -49,11 +50,6 @@ std::string ForTheLog(std::string text, const TFormFields& form) {
     return line;
 }
 
-const std::string* StringMember(const TJSONValue& object, std::string_view name) {
-    const TJSONValue* value = object.Find(name);
-    return value && value->Kind() == TJSONValue::TKind::String ? &value->AsString() : nullptr;
-}
-
 }  // namespace
 
 TEndpointAnswer PostForm(const std::string& url, const TFormFields& form, const std::string& what) {
@@ -69,26 +65,26 @@ TEndpointAnswer PostForm(const std::string& url, const TFormFields& form, const 
     } catch (const ENetException& e) {
         throw EOAuthError("OAuth: the " + what + " could not be reached: " + e.what());
     }
+    const int status = http.ResponseCode();
     TEndpointAnswer answer;
-    answer.Status = http.ResponseCode();
     try {
         answer.Body = ParseJSON(body);
     } catch (const EJSONError& e) {
-        if (answer.Status == 200)
+        if (status == 200)
             throw EOAuthError("OAuth: the " + what + "'s answer is not valid (" + e.what() + ").");
     }
     if (answer.Body.Kind() != TJSONValue::TKind::Object) {
-        throw EOAuthError("OAuth: the " + what + " answered with HTTP status " +
-                          IntToStr(answer.Status) + " and no OAuth answer.");
+        throw EOAuthError("OAuth: the " + what + " answered with HTTP status " + IntToStr(status) +
+                          " and no OAuth answer.");
     }
-    if (const std::string* error = StringMember(answer.Body, "error")) {
+    if (const std::string* error = answer.Body.FindString("error")) {
         answer.Error = ForTheLog(*error, form);
         if (answer.Error.empty()) answer.Error = "an unnamed error";
-        if (const std::string* description = StringMember(answer.Body, "error_description"))
+        if (const std::string* description = answer.Body.FindString("error_description"))
             answer.Description = ForTheLog(*description, form);
-    } else if (answer.Status != 200) {
-        throw EOAuthError("OAuth: the " + what + " answered with HTTP status " +
-                          IntToStr(answer.Status) + ".");
+    } else if (status != 200) {
+        throw EOAuthError("OAuth: the " + what + " answered with HTTP status " + IntToStr(status) +
+                          ".");
     }
     return answer;
 }
@@ -102,20 +98,20 @@ TFormFields ClientFields(const TOAuthProvider& provider) {
 }
 
 TOAuthTokens TokensOf(const TEndpointAnswer& answer, const std::string& scope) {
-    const std::string* access = StringMember(answer.Body, "access_token");
+    const std::string* access = answer.Body.FindString("access_token");
     if (!access || access->empty())
         throw EOAuthError("OAuth: the token endpoint's answer holds no access token.");
     // POP3 sends the token as a bearer token; one of another type would be refused there.
-    if (const std::string* type = StringMember(answer.Body, "token_type");
+    if (const std::string* type = answer.Body.FindString("token_type");
         type && !SameText(*type, "Bearer")) {
         throw EOAuthError("OAuth: the token endpoint gave a token of type \"" +
                           ForTheLog(*type, {}) + "\", not a bearer token.");
     }
     TOAuthTokens tokens;
     tokens.AccessToken = *access;
-    if (const std::string* refresh = StringMember(answer.Body, "refresh_token"))
+    if (const std::string* refresh = answer.Body.FindString("refresh_token"))
         tokens.RefreshToken = *refresh;
-    const std::string* named = StringMember(answer.Body, "scope");
+    const std::string* named = answer.Body.FindString("scope");
     tokens.Scope = named && !named->empty() ? *named : scope;
     // Some services write the lifetime as a string of digits.
     std::chrono::seconds lifetime = kDefaultLifetime;
@@ -133,6 +129,11 @@ TOAuthTokens TokensOf(const TEndpointAnswer& answer, const std::string& scope) {
     return tokens;
 }
 
+TEndpointAnswer PostToTokenEndpoint(const TOAuthProvider& provider, TFormFields form) {
+    for (auto& field : ClientFields(provider)) form.push_back(std::move(field));
+    return PostForm(provider.TokenEndpoint, form, kTokenEndpoint);
+}
+
 void FailWithRefusal(const TEndpointAnswer& answer, const std::string& what) {
     std::string text = "OAuth: the " + what + " refused the request: " + answer.Error;
     if (!answer.Description.empty()) text += " (" + answer.Description + ")";
@@ -145,9 +146,8 @@ TOAuthTokens ExchangeCode(const TOAuthProvider& provider, const std::string& cod
                      {"code", code},
                      {"redirect_uri", redirectUri},
                      {"code_verifier", verifier}};
-    for (auto& field : ClientFields(provider)) form.push_back(std::move(field));
-    const TEndpointAnswer answer = PostForm(provider.TokenEndpoint, form, "token endpoint");
-    if (!answer.Error.empty()) FailWithRefusal(answer, "token endpoint");
+    const TEndpointAnswer answer = PostToTokenEndpoint(provider, std::move(form));
+    if (!answer.Error.empty()) FailWithRefusal(answer, kTokenEndpoint);
     return TokensOf(answer, provider.Scope);
 }
 
@@ -160,10 +160,9 @@ TOAuthTokens RefreshTokens(const TOAuthProvider& provider, const TOAuthTokens& t
     TFormFields form{{"grant_type", "refresh_token"}, {"refresh_token", tokens.RefreshToken}};
     // Some providers want the scope again; asking for the same one is always allowed.
     if (!provider.Scope.empty()) form.emplace_back("scope", provider.Scope);
-    for (auto& field : ClientFields(provider)) form.push_back(std::move(field));
-    const TEndpointAnswer answer = PostForm(provider.TokenEndpoint, form, "token endpoint");
+    const TEndpointAnswer answer = PostToTokenEndpoint(provider, std::move(form));
     if (answer.Error == "invalid_grant") throw EOAuthSignInExpired();
-    if (!answer.Error.empty()) FailWithRefusal(answer, "token endpoint");
+    if (!answer.Error.empty()) FailWithRefusal(answer, kTokenEndpoint);
     TOAuthTokens renewed = TokensOf(answer, tokens.Scope);
     if (renewed.RefreshToken.empty()) renewed.RefreshToken = tokens.RefreshToken;
     return renewed;

@@ -12,7 +12,6 @@ namespace kavrel {
 
 // What an endpoint answered to a form.
 struct TEndpointAnswer {
-    int Status = 0;
     TJSONValue Body;  // always an object
     // The "error" of a refusal (RFC 6749 5.2); empty on success.
     std::string Error;
@@ -32,6 +31,9 @@ TFormFields ClientFields(const TOAuthProvider& provider);
 // The tokens of a successful answer; scope is kept when the answer names none (RFC 6749 5.1).
 // Raises EOAuthError when the answer holds no bearer token.
 TOAuthTokens TokensOf(const TEndpointAnswer& answer, const std::string& scope);
+
+// PostForm to the token endpoint, with the provider's client fields after form's own.
+TEndpointAnswer PostToTokenEndpoint(const TOAuthProvider& provider, TFormFields form);
 
 // Raises the refusal as an EOAuthError: "OAuth: the token endpoint refused the request:
 // invalid_client (description)."

@@ -30,11 +30,6 @@ TEST(Base64, EncodesAndDecodesStrictly) {
         EXPECT_EQ(Base64Encode(r.bytes), r.standard) << r.name;
         EXPECT_EQ(Base64Decode(r.standard), r.bytes) << r.name;
         EXPECT_EQ(Base64UrlEncode(r.bytes), r.url) << r.name;
-        EXPECT_EQ(Base64UrlDecode(r.url), r.bytes) << r.name;
-        EXPECT_EQ(Base64UrlDecode(Base64UrlEncode(r.bytes) +
-                                  std::string((4 - r.url.size() % 4) % 4, '=')),
-                  r.bytes)
-            << r.name << " padded";
     }
     const struct {
         const char* name;
@@ -46,8 +41,6 @@ TEST(Base64, EncodesAndDecodesStrictly) {
         {"line end", "Zm9v\r\n"},
     };
     for (const auto& r : refused) EXPECT_EQ(Base64Decode(r.text), std::nullopt) << r.name;
-    EXPECT_EQ(Base64UrlDecode("+/8A"), std::nullopt);
-    EXPECT_EQ(Base64UrlDecode("Zm9vY"), std::nullopt);  // 1 mod 4 comes from no input
 }
 
 }  // namespace
