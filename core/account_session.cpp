@@ -60,7 +60,10 @@ void PrepareSession(TPOP3& pop, int slot) {
     SetServer(pop, Settings.Server[slot], ModeOf(Settings.Security[slot]));
     pop.Username = Settings.Account[slot];
     if (Settings.SignIn[slot] == TSignIn::OAuth) {
-        pop.AccessToken = AccessTokenFor(slot);
+        // A renewal waits on the provider as the mail connection waits on the server.
+        pop.AccessToken = AccessTokenFor(slot, [&pop] {
+            if (pop.OnWaiting) pop.OnWaiting(pop);
+        });
     } else {
         pop.Password = PasswordOf(slot);
     }

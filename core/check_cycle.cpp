@@ -14,6 +14,8 @@
 #include "core/login_pauses.h"
 #include "core/mail_list.h"
 #include "core/mail_lookup.h"
+#include "core/secrets.h"
+#include "core/summary.h"
 #include "net/mail/mail_message.h"
 
 namespace kavrel {
@@ -55,10 +57,7 @@ const std::string& LineAt(const std::vector<std::string>& lines, std::int32_t r)
     return lines[std::size_t(r) - 1];
 }
 
-bool SlotEnabled(int slot) {
-    return Settings.Active[slot] && !Trim(Settings.Server[slot]).empty() &&
-           !Trim(Settings.Account[slot]).empty();
-}
+bool SlotEnabled(int slot) { return Settings.Active[slot] && HasLogin(slot); }
 
 // Looks message r up and, when it is not tracked yet, adds it to the list and to fresh.
 // Filling goes field by field in a fixed order, so a failure half-way leaves the entry as far
@@ -168,7 +167,7 @@ enum class TAccountOutcome {
 TAccountOutcome CheckAccount(int slot, TPOP3& pop, TMailWatchView& view, TMailLookup& lookup,
                              std::vector<TNewMail>& fresh) {
     std::vector<std::string> listing;
-    const std::string mailBox = Settings.Server[slot] + "->" + Settings.Account[slot];
+    const std::string mailBox = MailBoxOf(slot);
     view.AppendLog("\r\nChecking " + mailBox);
     view.SetProgressLabel("Checking " + mailBox);
 

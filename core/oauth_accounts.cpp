@@ -5,6 +5,7 @@
 #include "config/u_globals.h"
 #include "core/secrets.h"
 #include "net/oauth/oauth_errors.h"
+#include "net/oauth/token_endpoint.h"
 
 namespace kavrel {
 namespace {
@@ -41,12 +42,15 @@ TOAuthProvider OAuthProviderOf(const std::string& providerId) {
     return p;
 }
 
-std::string AccessTokenFor(int slot) {
+std::string AccessTokenFor(int slot, const TOAuthWaitHook& hook) {
     const TSecretKey key = RefreshTokenKey(slot);
+    const auto cached = Cache().find(key);
+    if (cached != Cache().end() && !NeedsRefresh(cached->second, TWallClock::now()))
+        return cached->second.AccessToken;
     const TOAuthProvider provider = OAuthProviderOf(Settings.Provider[slot]);
     TOAuthTokens tokens;
-    if (const auto it = Cache().find(key); it != Cache().end()) {
-        tokens = it->second;
+    if (cached != Cache().end()) {
+        tokens = cached->second;
     } else {
         const auto refresh = Secrets().Lookup(key);
         if (!refresh || refresh->empty()) {
@@ -57,7 +61,7 @@ std::string AccessTokenFor(int slot) {
     }
     TOAuthTokens fresh;
     try {
-        fresh = FreshTokens(provider, tokens);
+        fresh = RefreshTokens(provider, tokens, hook);
     } catch (const EOAuthSignInExpired&) {
         Cache().erase(key);
         Secrets().Remove(key);

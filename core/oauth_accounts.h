@@ -17,8 +17,9 @@ TOAuthProvider OAuthProviderOf(const std::string& providerId);
 // The slot's access token, renewed when it is about to run out; a renewal that replaces the
 // refresh token puts the new one into the keyring. Raises EOAuthError when the account is not
 // signed in or its sign-in was revoked (the dead refresh token is then dropped, so that later
-// checks say so without asking the provider again), and the keyring's errors.
-std::string AccessTokenFor(int slot);
+// checks say so without asking the provider again), and the keyring's errors. hook is called
+// while a renewal waits for the provider.
+std::string AccessTokenFor(int slot, const TOAuthWaitHook& hook = {});
 
 // After the server refused the slot's token: the next log-in asks for a fresh one.
 void ForgetAccessToken(int slot);

@@ -24,11 +24,11 @@ TSecretKey KeyOf(TSecretKind kind, int slot) {
     return {kind, Trim(Settings.Account[slot]), Trim(Settings.Server[slot])};
 }
 
+}  // namespace
+
 bool HasLogin(int slot) {
     return !Trim(Settings.Account[slot]).empty() && !Trim(Settings.Server[slot]).empty();
 }
-
-}  // namespace
 
 TSecretStore& Secrets() { return *Store(); }
 

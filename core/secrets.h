@@ -13,6 +13,9 @@ namespace kavrel {
 TSecretStore& Secrets();
 void SetSecrets(std::unique_ptr<TSecretStore> store);
 
+// The slot names a server and a login: it can be checked, and its secrets have a key.
+bool HasLogin(int slot);
+
 TSecretKey PasswordKey(int slot);
 TSecretKey RefreshTokenKey(int slot);
 

@@ -13,16 +13,26 @@ std::string TrayCountText(std::size_t count) {
     return std::to_string(std::min<std::size_t>(count / 1000, 9)) + "k+";
 }
 
+std::string MailBoxOf(int slot) { return Settings.Server[slot] + "->" + Settings.Account[slot]; }
+
+std::vector<TAccountCount> AccountCounts(const TMailList& list, const TAccountSlots<bool>& active,
+                                         const TAccountSlots<bool>& failed) {
+    std::vector<TAccountCount> counts;
+    for (int slot = 1; slot <= kAccountCount; ++slot) {
+        if (active[slot]) counts.push_back({MailBoxOf(slot), CountMail(list, slot), failed[slot]});
+    }
+    return counts;
+}
+
 TSummary SummaryOf(const TMailList& list, const TAccountSlots<bool>& active,
                    const TAccountSlots<bool>& failed) {
     const std::string total = std::to_string(CountMail(list));
     std::string perAccount;
     int unchecked = 0;
-    for (int slot = 1; slot <= kAccountCount; ++slot) {
-        if (!active[slot]) continue;
+    for (const TAccountCount& account : AccountCounts(list, active, failed)) {
         if (!perAccount.empty()) perAccount += '/';
-        perAccount += std::to_string(CountMail(list, slot));
-        if (failed[slot]) {
+        perAccount += std::to_string(account.Count);
+        if (account.Uncertain) {
             perAccount += '?';
             ++unchecked;
         }
@@ -39,17 +49,6 @@ TSummary SummaryOf(const TMailList& list, const TAccountSlots<bool>& active,
                            (unchecked == 1 ? " account" : " accounts") + " not checked)";
     }
     return summary;
-}
-
-std::vector<TAccountCount> AccountCounts() {
-    const TAccountSlots<bool> failed = FailedSlots(AccountChecks);
-    std::vector<TAccountCount> counts;
-    for (int slot = 1; slot <= kAccountCount; ++slot) {
-        if (!Settings.Active[slot]) continue;
-        counts.push_back({slot, Settings.Server[slot] + "->" + Settings.Account[slot],
-                          CountMail(MailList, slot), failed[slot]});
-    }
-    return counts;
 }
 
 void UpdateSummary(TMailList& list, const TAccountSlots<bool>& active, TSummaryView& view,

@@ -29,16 +29,19 @@ std::string TrayCountText(std::size_t count);
 TSummary SummaryOf(const TMailList& list, const TAccountSlots<bool>& active,
                    const TAccountSlots<bool>& failed = {});
 
-// One active slot's share of the total, as a status bar or a script reads it.
+// One active slot's share of the total, as the tool-tip, a status bar or a script reads it.
 struct TAccountCount {
-    int Slot = 0;
-    std::string MailBox;  // host + "->" + login
+    std::string MailBox;  // MailBoxOf the slot
     std::size_t Count = 0;
     bool Uncertain = false;  // its last check failed; the count is from the one before
 };
 
-// The active slots over MailList, Settings and AccountChecks, in slot order.
-std::vector<TAccountCount> AccountCounts();
+// The active slots in slot order.
+std::vector<TAccountCount> AccountCounts(const TMailList& list, const TAccountSlots<bool>& active,
+                                         const TAccountSlots<bool>& failed);
+
+// The slot's mailbox as the log names it: host + "->" + login.
+std::string MailBoxOf(int slot);
 
 // Where the summary goes; the main window implements it over its tray icon and label.
 class TSummaryView {

@@ -10,6 +10,7 @@
 #include <QVariantMap>
 #include <cstddef>
 
+#include "core/message_page.h"
 #include "desktop/qt_text.h"
 
 namespace kavrel {
@@ -22,30 +23,9 @@ const QString kInterface = QStringLiteral("org.freedesktop.Notifications");
 // More lines than this and the rest is counted, not listed: a notification is read at a glance.
 constexpr std::size_t kListed = 4;
 
-QString Escaped(const QString& text) {
-    QString out;
-    out.reserve(text.size());
-    for (const QChar c : text) {
-        if (c == u'<') {
-            out += QStringLiteral("&lt;");
-        } else if (c == u'>') {
-            out += QStringLiteral("&gt;");
-        } else if (c == u'&') {
-            out += QStringLiteral("&amp;");
-        } else {
-            out += c;
-        }
-    }
-    return out;
-}
+std::string SenderOf(const TNewMail& m) { return m.From.empty() ? "(unknown sender)" : m.From; }
 
-QString SenderOf(const TNewMail& m) {
-    return m.From.empty() ? QStringLiteral("(unknown sender)") : ToQString(m.From);
-}
-
-QString SubjectOf(const TNewMail& m) {
-    return m.Subject.empty() ? QStringLiteral("(no subject)") : ToQString(m.Subject);
-}
+std::string SubjectOf(const TNewMail& m) { return m.Subject.empty() ? "(no subject)" : m.Subject; }
 
 // The theme's own picture of the program when it is installed, else the generic one.
 QString IconName() {
@@ -64,22 +44,18 @@ QStringList NewMailActions() {
 }  // namespace
 
 TNewMailNote NewMailNote(const std::vector<TNewMail>& mail, bool bodyMarkup) {
-    const auto body = [bodyMarkup](const QString& text) {
-        return bodyMarkup ? Escaped(text) : text;
+    const auto body = [bodyMarkup](const std::string& text) {
+        return ToQString(bodyMarkup ? EscapeMarkup(text) : text);
     };
-    if (mail.size() == 1) return {SenderOf(mail[0]), body(SubjectOf(mail[0]))};
-    TNewMailNote note{QString::number(mail.size()) + QStringLiteral(" new messages"), {}};
+    if (mail.size() == 1) return {ToQString(SenderOf(mail[0])), body(SubjectOf(mail[0]))};
     const std::size_t listed = mail.size() <= kListed ? mail.size() : kListed - 1;
-    QStringList lines;
+    std::string lines;
     for (std::size_t i = 0; i < listed; ++i) {
-        lines << SenderOf(mail[i]) + QStringLiteral(": ") + SubjectOf(mail[i]);
+        if (i > 0) lines += '\n';
+        lines += SenderOf(mail[i]) + ": " + SubjectOf(mail[i]);
     }
-    if (listed < mail.size()) {
-        lines << QStringLiteral("and ") + QString::number(mail.size() - listed) +
-                     QStringLiteral(" more");
-    }
-    note.Body = body(lines.join(u'\n'));
-    return note;
+    if (listed < mail.size()) lines += "\nand " + std::to_string(mail.size() - listed) + " more";
+    return {QString::number(mail.size()) + QStringLiteral(" new messages"), body(lines)};
 }
 
 TDesktopNotifier::TDesktopNotifier(QObject* parent) : QObject(parent) {}

@@ -80,8 +80,9 @@ TfAccountSignIn::TfAccountSignIn(QWidget* owner, const std::string& account, con
         const QSignalBlocker quiet(cboProvider);
         cboProvider->setCurrentIndex(
             std::max(0, cboProvider->findData(ToQString(choice.Provider))));
+        const QSignalBlocker once(radOAuth);  // the line below shows it all, once
+        (choice.SignIn == TSignIn::OAuth ? radOAuth : radPassword)->setChecked(true);
     }
-    (choice.SignIn == TSignIn::OAuth ? radOAuth : radPassword)->setChecked(true);
     ProviderChanged();
 }
 
@@ -97,13 +98,19 @@ TfAccountSignIn::TChoice TfAccountSignIn::Choice() const {
 }
 
 void TfAccountSignIn::ProviderChanged() {
+    UpdateControls();
+    if (!signingIn_) ShowSignedIn();
+}
+
+void TfAccountSignIn::UpdateControls() {
     const TProvider* p = FindProvider(FromQString(cboProvider->currentData().toString()));
     std::string note;
     std::string missing;
+    TOAuthProvider service;
     if (p) {
         if (p->OAuth) {
             try {
-                static_cast<void>(OAuthProviderOf(p->Id));
+                service = OAuthProviderOf(p->Id);
             } catch (const EOAuthError& e) {
                 missing = e.what();
             }
@@ -118,9 +125,8 @@ void TfAccountSignIn::ProviderChanged() {
     const bool oauth = radOAuth->isEnabled() && radOAuth->isChecked();
     btnBrowser->setVisible(radOAuth->isEnabled());
     btnBrowser->setEnabled(oauth && !signingIn_);
-    btnCode->setVisible(oauth && p && !OAuthServiceOf(*p).DeviceUrl.empty());
+    btnCode->setVisible(oauth && !service.DeviceAuthorizationEndpoint.empty());
     btnCode->setEnabled(!signingIn_);
-    if (!signingIn_) ShowSignedIn();
 }
 
 void TfAccountSignIn::ShowSignedIn() {
@@ -146,7 +152,7 @@ void TfAccountSignIn::SignIn(bool withCode) {
     buttons->setEnabled(false);
     cboProvider->setEnabled(false);
     txtServer->setEnabled(false);
-    ProviderChanged();
+    UpdateControls();
     labStatus->setText(withCode ? QStringLiteral("Asking the provider for a code...")
                                 : QStringLiteral("Waiting for the sign-in in the browser..."));
     // The window stays alive while the provider is waited for; Stop ends the wait.
@@ -176,9 +182,7 @@ void TfAccountSignIn::SignIn(bool withCode) {
     buttons->setEnabled(true);
     cboProvider->setEnabled(true);
     txtServer->setEnabled(true);
-    const QString status = labStatus->text();
-    ProviderChanged();
-    labStatus->setText(status);
+    UpdateControls();
 }
 
 void TfAccountSignIn::done(int result) {

@@ -50,7 +50,10 @@ class TfAccountSignIn : public QDialog {
     void done(int result) override;
 
   private:
+    // The note, the choices and the buttons for the provider; then, unless a sign-in runs,
+    // what the keyring says.
     void ProviderChanged();
+    void UpdateControls();
     void SignIn(bool withCode);
     void ShowSignedIn();
     std::string ServerShown() const;

@@ -290,13 +290,13 @@ void TfSettings::FormCreate() {
 TfSettings::TAccountRow TfSettings::Row(int n) const {
     switch (n) {
         case 1:
-            return {txtServer1, txtAcct1, txtPass1, cboSecurity1, chkEnable1, btnSignIn1};
+            return {txtServer1, txtAcct1, txtPass1, cboSecurity1, chkEnable1};
         case 2:
-            return {txtServer2, txtAcct2, txtPass2, cboSecurity2, chkEnable2, btnSignIn2};
+            return {txtServer2, txtAcct2, txtPass2, cboSecurity2, chkEnable2};
         case 3:
-            return {txtServer3, txtAcct3, txtPass3, cboSecurity3, chkEnable3, btnSignIn3};
+            return {txtServer3, txtAcct3, txtPass3, cboSecurity3, chkEnable3};
         default:
-            return {txtServer4, txtAcct4, txtPass4, cboSecurity4, chkEnable4, btnSignIn4};
+            return {txtServer4, txtAcct4, txtPass4, cboSecurity4, chkEnable4};
     }
 }
 

@@ -84,7 +84,6 @@ class TfSettings : public QDialog {
         QLineEdit* Password;
         QComboBox* Security;
         QCheckBox* Enabled;
-        QPushButton* SignIn;
     };
     TAccountRow Row(int n) const;
 

@@ -33,13 +33,14 @@ std::chrono::seconds SecondsOf(const TJSONValue& object, std::string_view name,
 
 }  // namespace
 
-TDeviceAuthorization StartDeviceAuthorization(const TOAuthProvider& provider) {
+TDeviceAuthorization StartDeviceAuthorization(const TOAuthProvider& provider,
+                                              const TOAuthWaitHook& hook) {
     if (provider.DeviceAuthorizationEndpoint.empty())
         throw EOAuthError("OAuth: this provider offers no sign-in with a code.");
     TFormFields form = ClientFields(provider);
     form.emplace_back("scope", provider.Scope);
     const TEndpointAnswer answer =
-        PostForm(provider.DeviceAuthorizationEndpoint, form, kDeviceEndpoint);
+        PostForm(provider.DeviceAuthorizationEndpoint, form, kDeviceEndpoint, hook);
     if (!answer.Error.empty()) FailWithRefusal(answer, kDeviceEndpoint);
     TDeviceAuthorization authorization;
     authorization.DeviceCode = StringOf(answer.Body, "device_code");
@@ -69,7 +70,7 @@ TOAuthTokens PollDeviceToken(const TOAuthProvider& provider,
     for (;;) {
         PauseFor(interval, hook);
         if (Clock::now() >= deadline) FailExpired();
-        const TEndpointAnswer answer = PostToTokenEndpoint(provider, form);
+        const TEndpointAnswer answer = PostToTokenEndpoint(provider, form, hook);
         if (answer.Error.empty()) return TokensOf(answer, provider.Scope);
         if (answer.Error == "authorization_pending") continue;
         if (answer.Error == "slow_down") {

@@ -20,7 +20,8 @@ struct TDeviceAuthorization {
 };
 
 // Asks the device authorization endpoint for a code. Raises EOAuthError.
-TDeviceAuthorization StartDeviceAuthorization(const TOAuthProvider& provider);
+TDeviceAuthorization StartDeviceAuthorization(const TOAuthProvider& provider,
+                                              const TOAuthWaitHook& hook = {});
 
 // Asks the token endpoint at the given interval until the user has entered the code, calling
 // hook while it waits, and returns the tokens. slow_down lengthens the interval by 5 seconds

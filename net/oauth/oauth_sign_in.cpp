@@ -23,21 +23,21 @@ TOAuthTokens SignInWithBrowser(const TOAuthProvider& provider, const std::string
         AuthorizationUrl(provider, redirect.RedirectUri(), pkce.Challenge, state, loginHint);
     if (!openBrowser(url)) throw EOAuthError("OAuth: no web browser could be started to sign in.");
     const std::string code = redirect.Wait(state, timeout, hook);
-    return ExchangeCode(provider, code, redirect.RedirectUri(), pkce.Verifier);
+    return ExchangeCode(provider, code, redirect.RedirectUri(), pkce.Verifier, hook);
 }
 
 TOAuthTokens SignInWithDeviceCode(const TOAuthProvider& provider, const TShowCode& showCode,
                                   const TOAuthWaitHook& hook) {
     CheckEndpoint(provider.TokenEndpoint, "token endpoint");
-    const TDeviceAuthorization authorization = StartDeviceAuthorization(provider);
+    const TDeviceAuthorization authorization = StartDeviceAuthorization(provider, hook);
     showCode(authorization.UserCode, authorization.VerificationUri);
     return PollDeviceToken(provider, authorization, hook);
 }
 
 TOAuthTokens FreshTokens(const TOAuthProvider& provider, const TOAuthTokens& tokens,
-                         TWallClock::time_point now) {
+                         TWallClock::time_point now, const TOAuthWaitHook& hook) {
     if (!NeedsRefresh(tokens, now)) return tokens;
-    return RefreshTokens(provider, tokens);
+    return RefreshTokens(provider, tokens, hook);
 }
 
 }  // namespace kavrel

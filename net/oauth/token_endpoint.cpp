@@ -52,9 +52,11 @@ std::string ForTheLog(std::string text, const TFormFields& form) {
 
 }  // namespace
 
-TEndpointAnswer PostForm(const std::string& url, const TFormFields& form, const std::string& what) {
+TEndpointAnswer PostForm(const std::string& url, const TFormFields& form, const std::string& what,
+                         const TOAuthWaitHook& hook) {
     CheckEndpoint(url, what);
     THTTPClient http;
+    if (hook) http.OnWaiting = [&hook](TNetComponent&) { hook(); };
     http.ConnectTimeout = kConnectTimeout;
     http.ReadTimeout = kReadTimeout;
     http.AllowCookies = false;
@@ -129,9 +131,10 @@ TOAuthTokens TokensOf(const TEndpointAnswer& answer, const std::string& scope) {
     return tokens;
 }
 
-TEndpointAnswer PostToTokenEndpoint(const TOAuthProvider& provider, TFormFields form) {
+TEndpointAnswer PostToTokenEndpoint(const TOAuthProvider& provider, TFormFields form,
+                                    const TOAuthWaitHook& hook) {
     for (auto& field : ClientFields(provider)) form.push_back(std::move(field));
-    return PostForm(provider.TokenEndpoint, form, kTokenEndpoint);
+    return PostForm(provider.TokenEndpoint, form, kTokenEndpoint, hook);
 }
 
 void FailWithRefusal(const TEndpointAnswer& answer, const std::string& what) {
@@ -141,17 +144,19 @@ void FailWithRefusal(const TEndpointAnswer& answer, const std::string& what) {
 }
 
 TOAuthTokens ExchangeCode(const TOAuthProvider& provider, const std::string& code,
-                          const std::string& redirectUri, const std::string& verifier) {
+                          const std::string& redirectUri, const std::string& verifier,
+                          const TOAuthWaitHook& hook) {
     TFormFields form{{"grant_type", "authorization_code"},
                      {"code", code},
                      {"redirect_uri", redirectUri},
                      {"code_verifier", verifier}};
-    const TEndpointAnswer answer = PostToTokenEndpoint(provider, std::move(form));
+    const TEndpointAnswer answer = PostToTokenEndpoint(provider, std::move(form), hook);
     if (!answer.Error.empty()) FailWithRefusal(answer, kTokenEndpoint);
     return TokensOf(answer, provider.Scope);
 }
 
-TOAuthTokens RefreshTokens(const TOAuthProvider& provider, const TOAuthTokens& tokens) {
+TOAuthTokens RefreshTokens(const TOAuthProvider& provider, const TOAuthTokens& tokens,
+                           const TOAuthWaitHook& hook) {
     if (tokens.RefreshToken.empty()) {
         throw EOAuthSignInExpired(
             "OAuth: the provider gave no refresh token, so the sign-in cannot be renewed: sign in "
@@ -160,7 +165,7 @@ TOAuthTokens RefreshTokens(const TOAuthProvider& provider, const TOAuthTokens& t
     TFormFields form{{"grant_type", "refresh_token"}, {"refresh_token", tokens.RefreshToken}};
     // Some providers want the scope again; asking for the same one is always allowed.
     if (!provider.Scope.empty()) form.emplace_back("scope", provider.Scope);
-    const TEndpointAnswer answer = PostToTokenEndpoint(provider, std::move(form));
+    const TEndpointAnswer answer = PostToTokenEndpoint(provider, std::move(form), hook);
     if (answer.Error == "invalid_grant") throw EOAuthSignInExpired();
     if (!answer.Error.empty()) FailWithRefusal(answer, kTokenEndpoint);
     TOAuthTokens renewed = TokensOf(answer, tokens.Scope);

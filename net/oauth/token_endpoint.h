@@ -5,6 +5,7 @@
 #include "base/json.h"
 #include "net/oauth/form_fields.h"
 #include "net/oauth/oauth_provider.h"
+#include "net/oauth/oauth_wait.h"
 
 // Calls to the provider's endpoints that answer in JSON: the token endpoint (RFC 6749 section
 // 5) and the device authorization endpoint.
@@ -21,8 +22,10 @@ struct TEndpointAnswer {
 
 // POSTs form to url. Raises EOAuthError when the endpoint cannot be reached or answers with
 // anything but a JSON object; a refusal in the shape of RFC 6749 5.2 is an answer. what names
-// the endpoint in messages ("token endpoint").
-TEndpointAnswer PostForm(const std::string& url, const TFormFields& form, const std::string& what);
+// the endpoint in messages ("token endpoint"). hook is called while the connection waits, as a
+// window's own calls are, and may end the call by throwing.
+TEndpointAnswer PostForm(const std::string& url, const TFormFields& form, const std::string& what,
+                         const TOAuthWaitHook& hook = {});
 
 // client_id, and client_secret when the provider has one. The secret goes in the body, which
 // every provider Kavrel knows takes, rather than in a Basic header, which not all do.
@@ -33,7 +36,8 @@ TFormFields ClientFields(const TOAuthProvider& provider);
 TOAuthTokens TokensOf(const TEndpointAnswer& answer, const std::string& scope);
 
 // PostForm to the token endpoint, with the provider's client fields after form's own.
-TEndpointAnswer PostToTokenEndpoint(const TOAuthProvider& provider, TFormFields form);
+TEndpointAnswer PostToTokenEndpoint(const TOAuthProvider& provider, TFormFields form,
+                                    const TOAuthWaitHook& hook = {});
 
 // Raises the refusal as an EOAuthError: "OAuth: the token endpoint refused the request:
 // invalid_client (description)."
@@ -41,11 +45,13 @@ TEndpointAnswer PostToTokenEndpoint(const TOAuthProvider& provider, TFormFields 
 
 // The authorization code grant (RFC 6749 4.1.3) with the PKCE verifier.
 TOAuthTokens ExchangeCode(const TOAuthProvider& provider, const std::string& code,
-                          const std::string& redirectUri, const std::string& verifier);
+                          const std::string& redirectUri, const std::string& verifier,
+                          const TOAuthWaitHook& hook = {});
 
 // New tokens for tokens.RefreshToken (RFC 6749 section 6). The old refresh token stays when
 // the answer brings no new one. Raises EOAuthSignInExpired when the provider no longer takes
 // it; the caller must not try again, only sign in anew.
-TOAuthTokens RefreshTokens(const TOAuthProvider& provider, const TOAuthTokens& tokens);
+TOAuthTokens RefreshTokens(const TOAuthProvider& provider, const TOAuthTokens& tokens,
+                           const TOAuthWaitHook& hook = {});
 
 }  // namespace kavrel
