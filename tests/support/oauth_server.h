@@ -4,7 +4,6 @@
 
 #include <map>
 #include <string>
-#include <vector>
 
 #include "base/unique_fd.h"
 
@@ -12,19 +11,14 @@ namespace kavrel::test {
 
 // The test authorization server (tests/support/oauth_server.py, python3's standard library
 // only) on a free loopback port: authorization code with PKCE, refresh with rotation, the
-// device flow, introspection for dovecot, and controls that let a test revoke, expire and
-// issue tokens. Stopped by the destructor. Throws std::runtime_error when python3 is missing
+// device flow, introspection for dovecot, and controls that let a test revoke tokens, expire
+// device codes and issue tokens. One client, "kavrel-test"; access tokens live an hour.
+// Stopped by the destructor. Throws std::runtime_error when python3 is missing
 // or the server does not come up.
 class TOAuthServer {
   public:
     struct TOptions {
-        int expiresIn = 3600;  // lifetime of access tokens, seconds
-        int interval = 1;      // polling interval of the device flow; 0 for fast tests
-        int deviceExpiresIn = 600;
-        int slowDownStep = 5;  // seconds slow_down adds to the interval
-        // false: a refresh answer carries no new refresh token and the old one stays good.
-        bool rotateRefreshTokens = true;
-        std::vector<std::string> clientIds = {"kavrel-test"};
+        int interval = 1;  // polling interval of the device flow; 0 for fast tests
     };
 
     // One HTTP answer, as the server sent it.
@@ -50,16 +44,13 @@ class TOAuthServer {
     std::string Issue(const std::string& user = "ann");
     // Every refresh token of the user is refused with invalid_grant from now on.
     void Revoke(const std::string& user);
-    // Every access token issued so far is dead: introspection answers {"active": false}.
-    void ExpireAccessTokens();
     // Every device code still waiting has expired: polls get expired_token.
     void ExpireDeviceCodes();
     // With false the user refuses: /authorize redirects with access_denied and the device
     // step denies (polls get access_denied). True by default.
     void SetConsent(bool grant);
-    // Counts by name: "authorize", "authorization_code", "refresh_token", "device_code"
-    // (the /token calls by grant type), "token_other", "device_authorization",
-    // "device_verification", "introspect", "introspect_active".
+    // Counts by name: "authorization_code", "refresh_token", "device_code" (the /token calls
+    // by grant type) and "introspect_active"; 0 for what never happened.
     std::map<std::string, int> Stats();
 
     // Plain HTTP/1.1 requests to the server, without any of the program's classes: a

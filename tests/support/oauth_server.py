@@ -1,91 +1,55 @@
 #!/usr/bin/python3
-"""An OAuth 2.0 authorization server for the tests, on 127.0.0.1 only.
-
-Grants consent at once (no pages to click through), keeps everything in memory and prints
-"OAuth test server on 127.0.0.1 port N" on its first line once it listens.
-
-Endpoints (bodies are form-encoded, answers JSON; errors take the shapes of RFC 6749 5.2,
-RFC 7636 and RFC 8628 3.5):
-  GET  /authorize               authorization code with PKCE S256; 302 to redirect_uri
-  POST /token                   authorization_code, refresh_token (rotating), device_code
-  POST /device_authorization    RFC 8628 device authorization
-  GET  /device?user_code=C      the user's browser step: approves (or denies) C at once
-  POST /introspect              RFC 7662, for the mail server: {"active": ..., "username": ...}
-  POST /control/issue           user=U -> a live access token without any flow
-  POST /control/revoke          user=U -> every refresh token of U is refused from now on
-  POST /control/expire          every access token issued so far is dead
-  POST /control/expire_device   every pending device code has expired
-  POST /control/consent         grant=no: the user refuses from now on; grant=yes again
-  GET  /control/stats           counts of the calls, flat JSON
-"""
+"""The tests' OAuth 2.0 authorization server on 127.0.0.1; see oauth_server.h."""
 
 import argparse
 import base64
+import collections
 import hashlib
 import http.server
 import json
 import re
 import secrets
-import sys
 import threading
 import time
 import urllib.parse
 
+CLIENT_ID = "kavrel-test"
+EXPIRES_IN = 3600
+DEVICE_LIFETIME = 600
+SLOW_DOWN_STEP = 5
 DEVICE_GRANT = "urn:ietf:params:oauth:grant-type:device_code"
 # RFC 7636 4.1: 43 to 128 unreserved characters.
 VERIFIER = re.compile(r"^[A-Za-z0-9\-._~]{43,128}$")
-CODE_LIFETIME = 600
 
 
 class Store:
     """Everything the server knows, behind one lock."""
 
-    def __init__(self, options):
-        self.options = options
+    def __init__(self, interval):
+        self.interval = interval
         self.lock = threading.Lock()
         self.codes = {}  # code -> grant
-        self.access = {}  # token -> {user, scope, client_id, expires}
-        self.refresh = {}  # token -> {user, scope, client_id}
+        self.access = {}  # token -> user
+        self.refresh = {}  # token -> {user, scope}
         self.devices = {}  # device_code -> state
         self.user_codes = {}  # user_code -> device_code
         self.consent = True
-        self.stats = {
-            "authorize": 0,
-            "authorization_code": 0,
-            "refresh_token": 0,
-            "device_code": 0,
-            "token_other": 0,
-            "device_authorization": 0,
-            "device_verification": 0,
-            "introspect": 0,
-            "introspect_active": 0,
-        }
+        self.stats = collections.Counter()
 
-    def issue(self, user, scope, client_id, with_refresh=True):
+    def issue(self, user, scope, with_refresh=True):
         access = "at-" + secrets.token_urlsafe(24)
-        self.access[access] = {
-            "user": user,
-            "scope": scope,
-            "client_id": client_id,
-            "expires": time.monotonic() + self.options.expires_in,
-        }
+        self.access[access] = user
         answer = {
             "access_token": access,
             "token_type": "Bearer",
-            "expires_in": self.options.expires_in,
+            "expires_in": EXPIRES_IN,
             "scope": scope,
         }
         if with_refresh:
             refresh = "rt-" + secrets.token_urlsafe(24)
-            self.refresh[refresh] = {"user": user, "scope": scope, "client_id": client_id}
+            self.refresh[refresh] = {"user": user, "scope": scope}
             answer["refresh_token"] = refresh
         return answer
-
-    def live(self, token):
-        grant = self.access.get(token)
-        if grant is None or time.monotonic() >= grant["expires"]:
-            return None
-        return grant
 
 
 class OAuthError(Exception):
@@ -106,48 +70,36 @@ def first(fields, name):
     return values[0] if values else ""
 
 
+def known_client(client_id):
+    if client_id != CLIENT_ID:
+        raise OAuthError("invalid_client", "unknown client " + client_id, 401)
+
+
 class Handler(http.server.BaseHTTPRequestHandler):
     # Every answer closes its connection, so that a client never waits on a kept-alive one.
     protocol_version = "HTTP/1.1"
-    server_version = "KavrelOAuthTest/1.0"
 
     @property
     def store(self):
         return self.server.store
 
     def log_message(self, format, *args):
-        if self.store.options.verbose:
-            sys.stderr.write("%s\n" % (format % args))
-
-    # -- answers --
+        pass
 
     def answer(self, status, body, content_type, headers=()):
         data = body.encode("utf-8")
         self.send_response(status)
         self.send_header("Content-Type", content_type)
         self.send_header("Content-Length", str(len(data)))
-        self.send_header("Cache-Control", "no-store")
-        self.send_header("Pragma", "no-cache")
         self.send_header("Connection", "close")
         for name, value in headers:
             self.send_header(name, value)
         self.end_headers()
         self.close_connection = True
-        if self.command != "HEAD":
-            self.wfile.write(data)
+        self.wfile.write(data)
 
-    def json(self, status, value, headers=()):
-        self.answer(status, json.dumps(value), "application/json;charset=UTF-8", headers)
-
-    def error(self, failure):
-        headers = ()
-        if failure.status == 401:
-            headers = (("WWW-Authenticate", 'Basic realm="kavrel-test"'),)
-        self.json(
-            failure.status,
-            {"error": failure.error, "error_description": failure.description},
-            headers,
-        )
+    def json(self, status, value):
+        self.answer(status, json.dumps(value), "application/json;charset=UTF-8")
 
     def text(self, status, text):
         self.answer(status, text + "\n", "text/plain;charset=UTF-8")
@@ -155,19 +107,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
     def redirect(self, target, **params):
         query = urllib.parse.urlencode({k: v for k, v in params.items() if v is not None})
         joiner = "&" if urllib.parse.urlsplit(target).query else "?"
-        self.send_response(302)
-        self.send_header("Location", target + joiner + query)
-        self.send_header("Content-Length", "0")
-        self.send_header("Connection", "close")
-        self.end_headers()
-        self.close_connection = True
-
-    # -- requests --
-
-    def form(self):
-        length = int(self.headers.get("Content-Length") or 0)
-        body = self.rfile.read(length).decode("utf-8", "replace") if length > 0 else ""
-        return urllib.parse.parse_qs(body, keep_blank_values=True)
+        self.answer(302, "", "text/plain", (("Location", target + joiner + query),))
 
     def do_GET(self):
         url = urllib.parse.urlsplit(self.path)
@@ -175,20 +115,21 @@ class Handler(http.server.BaseHTTPRequestHandler):
         routes = {
             "/authorize": self.authorize,
             "/device": self.verify_device,
-            "/control/stats": self.stats,
+            "/control/stats": lambda _: self.json(200, self.store.stats),
         }
         self.route(routes, url.path, query)
 
     def do_POST(self):
         url = urllib.parse.urlsplit(self.path)
-        fields = self.form()
+        length = int(self.headers.get("Content-Length") or 0)
+        body = self.rfile.read(length).decode("utf-8", "replace")
+        fields = urllib.parse.parse_qs(body, keep_blank_values=True)
         routes = {
             "/token": self.token,
             "/device_authorization": self.device_authorization,
             "/introspect": self.introspect,
             "/control/issue": self.control_issue,
             "/control/revoke": self.control_revoke,
-            "/control/expire": self.control_expire,
             "/control/expire_device": self.control_expire_device,
             "/control/consent": self.control_consent,
         }
@@ -203,16 +144,14 @@ class Handler(http.server.BaseHTTPRequestHandler):
             with self.store.lock:
                 handler(fields)
         except OAuthError as failure:
-            self.error(failure)
-
-    def known_client(self, client_id):
-        return client_id in self.store.options.client_ids
+            self.json(
+                failure.status, {"error": failure.error, "error_description": failure.description}
+            )
 
     # -- authorization code (RFC 6749 4.1, RFC 7636) --
 
     def authorize(self, query):
         store = self.store
-        store.stats["authorize"] += 1
         redirect_uri = first(query, "redirect_uri")
         target = urllib.parse.urlsplit(redirect_uri)
         # Without a usable redirection there is nobody to send an error to (RFC 6749 4.1.2.1).
@@ -220,12 +159,11 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.text(400, "invalid redirect_uri")
             return
         state = first(query, "state") or None
-        if not self.known_client(first(query, "client_id")):
+        if first(query, "client_id") != CLIENT_ID:
             self.redirect(redirect_uri, error="unauthorized_client", state=state)
             return
         if (
             first(query, "response_type") != "code"
-            or not first(query, "code_challenge")
             or first(query, "code_challenge_method") != "S256"
         ):
             self.redirect(redirect_uri, error="invalid_request", state=state)
@@ -235,92 +173,62 @@ class Handler(http.server.BaseHTTPRequestHandler):
             return
         code = "ac-" + secrets.token_urlsafe(16)
         store.codes[code] = {
-            "client_id": first(query, "client_id"),
             "redirect_uri": redirect_uri,
             "challenge": first(query, "code_challenge"),
             "user": first(query, "login_hint") or "ann",
             "scope": first(query, "scope"),
-            "expires": time.monotonic() + CODE_LIFETIME,
         }
         self.redirect(redirect_uri, code=code, state=state)
 
     def token(self, fields):
-        store = self.store
         grant_type = first(fields, "grant_type")
-        kinds = {
-            "authorization_code": ("authorization_code", self.token_from_code),
-            "refresh_token": ("refresh_token", self.token_from_refresh),
-            DEVICE_GRANT: ("device_code", self.token_from_device),
+        handlers = {
+            "authorization_code": self.token_from_code,
+            "refresh_token": self.token_from_refresh,
+            DEVICE_GRANT: self.token_from_device,
         }
-        kind, handler = kinds.get(grant_type, ("token_other", None))
-        store.stats[kind] += 1
-        if not grant_type:
-            raise OAuthError("invalid_request", "grant_type missing")
+        handler = handlers.get(grant_type)
         if handler is None:
             raise OAuthError("unsupported_grant_type", "unknown grant_type " + grant_type)
-        client_id = first(fields, "client_id")
-        if not self.known_client(client_id):
-            raise OAuthError("invalid_client", "unknown client " + client_id, 401)
-        self.json(200, handler(fields, client_id))
+        self.store.stats["device_code" if grant_type == DEVICE_GRANT else grant_type] += 1
+        known_client(first(fields, "client_id"))
+        self.json(200, handler(fields))
 
-    def token_from_code(self, fields, client_id):
-        store = self.store
-        code = first(fields, "code")
+    def token_from_code(self, fields):
         verifier = first(fields, "code_verifier")
-        if not code or not verifier:
-            raise OAuthError("invalid_request", "code and code_verifier are required")
         # A code works once: a second use is refused like a wrong one (RFC 6749 4.1.2).
-        grant = store.codes.pop(code, None)
-        if grant is None or time.monotonic() >= grant["expires"]:
-            raise OAuthError("invalid_grant", "unknown, used or expired code")
-        if grant["client_id"] != client_id:
-            raise OAuthError("invalid_grant", "code issued to another client")
+        grant = self.store.codes.pop(first(fields, "code"), None)
+        if grant is None:
+            raise OAuthError("invalid_grant", "unknown or used code")
         if grant["redirect_uri"] != first(fields, "redirect_uri"):
             raise OAuthError("invalid_grant", "redirect_uri differs from the authorization")
         if not VERIFIER.match(verifier) or s256(verifier) != grant["challenge"]:
             raise OAuthError("invalid_grant", "PKCE verification failed")
-        return store.issue(grant["user"], grant["scope"], client_id)
+        return self.store.issue(grant["user"], grant["scope"])
 
-    def token_from_refresh(self, fields, client_id):
-        store = self.store
-        refresh = first(fields, "refresh_token")
-        if not refresh:
-            raise OAuthError("invalid_request", "refresh_token missing")
-        # Rotation: the old refresh token is spent whatever happens next. Without rotation, as
-        # some providers do it, the old one stays good and the answer carries no new one.
-        keep = store.options.keep_refresh_tokens
-        grant = store.refresh.get(refresh) if keep else store.refresh.pop(refresh, None)
+    def token_from_refresh(self, fields):
+        # Rotation: the old refresh token is spent whatever happens next.
+        grant = self.store.refresh.pop(first(fields, "refresh_token"), None)
         if grant is None:
             raise OAuthError("invalid_grant", "unknown, used or revoked refresh token")
-        if grant["client_id"] != client_id:
-            raise OAuthError("invalid_grant", "refresh token issued to another client")
-        scope = first(fields, "scope") or grant["scope"]
-        return store.issue(grant["user"], scope, client_id, with_refresh=not keep)
+        return self.store.issue(grant["user"], first(fields, "scope") or grant["scope"])
 
     # -- device authorization (RFC 8628) --
 
     def device_authorization(self, fields):
         store = self.store
-        store.stats["device_authorization"] += 1
-        client_id = first(fields, "client_id")
-        if not self.known_client(client_id):
-            raise OAuthError("invalid_client", "unknown client " + client_id, 401)
+        known_client(first(fields, "client_id"))
         device_code = "dc-" + secrets.token_urlsafe(24)
-        letters = "BCDFGHJKLMNPQRSTVWXZ"
-        while True:
-            raw = "".join(secrets.choice(letters) for _ in range(8))
-            user_code = raw[:4] + "-" + raw[4:]
-            if user_code not in store.user_codes:
-                break
+        raw = "".join(secrets.choice("BCDFGHJKLMNPQRSTVWXZ") for _ in range(8))
+        user_code = raw[:4] + "-" + raw[4:]
         store.user_codes[user_code] = device_code
         store.devices[device_code] = {
-            "client_id": client_id,
             "scope": first(fields, "scope"),
             "user_code": user_code,
             "state": "pending",
             "user": "ann",
-            "expires": time.monotonic() + store.options.device_expires_in,
-            "interval": store.options.interval,
+            "expires": time.monotonic() + DEVICE_LIFETIME,
+            "interval": store.interval,
             "last_poll": None,
         }
         base = "http://127.0.0.1:%d/device" % self.server.server_address[1]
@@ -330,17 +238,14 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 "device_code": device_code,
                 "user_code": user_code,
                 "verification_uri": base,
-                "verification_uri_complete": base + "?user_code=" + user_code,
-                "expires_in": store.options.device_expires_in,
-                "interval": store.options.interval,
+                "expires_in": DEVICE_LIFETIME,
+                "interval": store.interval,
             },
         )
 
     def verify_device(self, query):
         store = self.store
-        store.stats["device_verification"] += 1
-        device_code = store.user_codes.get(first(query, "user_code").upper())
-        device = store.devices.get(device_code)
+        device = store.devices.get(store.user_codes.get(first(query, "user_code").upper()))
         if device is None or device["state"] != "pending":
             self.text(404, "no such code waiting")
             return
@@ -348,10 +253,10 @@ class Handler(http.server.BaseHTTPRequestHandler):
         device["user"] = first(query, "login_hint") or "ann"
         self.text(200, "Device " + device["state"] + ".")
 
-    def token_from_device(self, fields, client_id):
+    def token_from_device(self, fields):
         store = self.store
         device = store.devices.get(first(fields, "device_code"))
-        if device is None or device["client_id"] != client_id:
+        if device is None:
             raise OAuthError("invalid_grant", "unknown or used device code")
         now = time.monotonic()
         if now >= device["expires"]:
@@ -361,41 +266,28 @@ class Handler(http.server.BaseHTTPRequestHandler):
         last, device["last_poll"] = device["last_poll"], now
         if last is not None and now - last < device["interval"]:
             # The client must wait longer from now on (RFC 8628 3.5), and so does the check.
-            device["interval"] += store.options.slow_down_step
+            device["interval"] += SLOW_DOWN_STEP
             raise OAuthError("slow_down", "polled too often")
         if device["state"] != "approved":
             raise OAuthError("authorization_pending", "the user has not answered yet")
         del store.devices[first(fields, "device_code")]
         del store.user_codes[device["user_code"]]
-        return store.issue(device["user"], device["scope"], client_id)
+        return store.issue(device["user"], device["scope"])
 
-    # -- resource server side (RFC 7662) --
+    # -- resource server side (RFC 7662), what dovecot reads --
 
     def introspect(self, fields):
-        store = self.store
-        store.stats["introspect"] += 1
-        grant = store.live(first(fields, "token"))
-        if grant is None:
+        user = self.store.access.get(first(fields, "token"))
+        if user is None:
             self.json(200, {"active": False})
             return
-        store.stats["introspect_active"] += 1
-        self.json(
-            200,
-            {
-                "active": True,
-                "username": grant["user"],
-                "scope": grant["scope"],
-                "client_id": grant["client_id"],
-                "token_type": "Bearer",
-            },
-        )
+        self.store.stats["introspect_active"] += 1
+        self.json(200, {"active": True, "username": user})
 
     # -- test controls --
 
     def control_issue(self, fields):
-        user = first(fields, "user") or "ann"
-        scope = first(fields, "scope") or "mail"
-        self.json(200, self.store.issue(user, scope, "kavrel-control", with_refresh=False))
+        self.json(200, self.store.issue(first(fields, "user") or "ann", "mail", with_refresh=False))
 
     def control_revoke(self, fields):
         store = self.store
@@ -405,59 +297,26 @@ class Handler(http.server.BaseHTTPRequestHandler):
             del store.refresh[token]
         self.json(200, {"revoked": len(dead)})
 
-    def control_expire(self, fields):
-        store = self.store
-        now = time.monotonic()
-        for grant in store.access.values():
-            grant["expires"] = min(grant["expires"], now)
-        self.json(200, {"expired": len(store.access)})
-
     def control_expire_device(self, fields):
-        store = self.store
         now = time.monotonic()
-        for device in store.devices.values():
+        for device in self.store.devices.values():
             device["expires"] = min(device["expires"], now)
-        self.json(200, {"expired": len(store.devices)})
+        self.json(200, {"expired": len(self.store.devices)})
 
     def control_consent(self, fields):
         self.store.consent = first(fields, "grant") != "no"
         self.json(200, {"consent": self.store.consent})
 
-    def stats(self, query):
-        self.json(200, self.store.stats)
-
 
 def main():
-    parser = argparse.ArgumentParser(description="OAuth 2.0 authorization server for tests")
-    parser.add_argument("--port", type=int, default=0, help="0 lets the system pick one")
-    parser.add_argument("--expires-in", type=int, default=3600, help="access token lifetime (s)")
+    parser = argparse.ArgumentParser()
     parser.add_argument("--interval", type=int, default=1, help="device flow polling interval")
-    parser.add_argument("--device-expires-in", type=int, default=600, help="device code lifetime")
-    parser.add_argument("--slow-down-step", type=int, default=5, help="interval added by slow_down")
-    parser.add_argument(
-        "--client-id",
-        dest="client_ids",
-        action="append",
-        help="an accepted client id; may be given more than once (default kavrel-test)",
-    )
-    parser.add_argument(
-        "--keep-refresh-tokens",
-        action="store_true",
-        help="no rotation: a refresh answer carries no refresh token and the old one stays good",
-    )
-    parser.add_argument("--verbose", action="store_true", help="log every request to stderr")
     options = parser.parse_args()
-    if not options.client_ids:
-        options.client_ids = ["kavrel-test"]
-
-    server = http.server.ThreadingHTTPServer(("127.0.0.1", options.port), Handler)
+    server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Handler)
     server.daemon_threads = True
-    server.store = Store(options)
+    server.store = Store(options.interval)
     print("OAuth test server on 127.0.0.1 port %d" % server.server_address[1], flush=True)
-    try:
-        server.serve_forever()
-    except KeyboardInterrupt:
-        pass
+    server.serve_forever()
 
 
 if __name__ == "__main__":

@@ -115,12 +115,21 @@ TEST_F(MainWindowTest, EverySignInKindIsSetUpInTheDialogCheckedAndDeletedFrom) {
     EXPECT_NE(window->LogText().find("Deleting email Agenda ... message deleted"),
               std::string::npos)
         << window->LogText();
+    EXPECT_EQ(oauth.Stats()["refresh_token"], 0) << "the sign-in's access token still serves";
 
     // The command line renews the token from the keyring and never opens a browser.
     ForgetAllAccessTokens();
     std::ostringstream out;
     RunCommandLineCheck({}, out);
     EXPECT_NE(out.str().find("->bob ... 1 messages waiting."), std::string::npos) << out.str();
+    // The renewal spent the old refresh token: the next one works only with the rotated one.
+    ForgetAllAccessTokens();
+    window->CheckMail();
+    log = window->LogText();
+    EXPECT_NE(log.find("->bob ... 1 messages waiting.", log.rfind("Checking accounts")),
+              std::string::npos)
+        << log;
+    EXPECT_EQ(oauth.Stats()["refresh_token"], 2);
 
     // A revoked sign-in says so once; later checks do not ask the provider again.
     oauth.Revoke("bob");

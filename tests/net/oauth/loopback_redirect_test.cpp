@@ -3,16 +3,37 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "net/oauth/oauth_errors.h"
-#include "tests/net/oauth/test_browser.h"
+#include "tests/support/raw_client.h"
 
 namespace kavrel {
 namespace {
 
 using namespace std::chrono_literals;
+
+// A browser's GET of target.
+void SendGet(test::TRawClient& client, const std::string& target) {
+    client.Send("GET " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\nAccept: text/html\r\n\r\n");
+}
+
+// "STATUS text" of the answer: its status code and the last line of its body.
+std::string ReadPage(test::TRawClient& client) {
+    const std::string status = client.ReadLine();
+    std::string last;
+    try {
+        for (;;) {
+            const std::string line = client.ReadLine();
+            if (!line.empty()) last = line;
+        }
+    } catch (const std::runtime_error&) {
+        // The page ends with the connection.
+    }
+    return status.substr(9, 3) + " " + last;
+}
 
 TEST(LoopbackRedirect, TheBrowsersRequests) {
     const std::string signedIn = "200 Kavrel is signed in. You can close this page.";
@@ -65,7 +86,7 @@ TEST(LoopbackRedirect, TheBrowsersRequests) {
         std::vector<std::unique_ptr<test::TRawClient>> browsers;
         for (const std::string& target : r.requests) {
             browsers.push_back(std::make_unique<test::TRawClient>(redirect.Port()));
-            if (!target.empty()) test::SendGet(*browsers.back(), target);
+            if (!target.empty()) SendGet(*browsers.back(), target);
         }
         int hooks = 0;
         std::string result;
@@ -78,7 +99,7 @@ TEST(LoopbackRedirect, TheBrowsersRequests) {
         EXPECT_GT(hooks, 0);
         for (std::size_t i = 0; i < r.pages.size(); ++i) {
             if (!r.pages[i].empty()) {
-                EXPECT_EQ(test::ReadPage(*browsers[i]), r.pages[i]);
+                EXPECT_EQ(ReadPage(*browsers[i]), r.pages[i]);
             }
         }
     }

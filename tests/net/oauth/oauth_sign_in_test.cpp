@@ -3,18 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <thread>
 
 #include "base/json.h"
 #include "net/oauth/oauth_errors.h"
-#include "net/oauth/token_endpoint.h"
-#include "tests/net/oauth/test_browser.h"
 #include "tests/support/oauth_server.h"
 
 namespace kavrel {
 namespace {
-
-using namespace std::chrono_literals;
 
 TOAuthProvider ProviderOf(test::TOAuthServer& server, const std::string& clientId = "kavrel-test") {
     TOAuthProvider provider;
@@ -31,50 +26,6 @@ std::string UserOf(test::TOAuthServer& server, const std::string& accessToken) {
     const TJSONValue answer = ParseJSON(server.Post("/introspect", "token=" + accessToken).body);
     const TJSONValue* user = answer.Find("username");
     return answer.Find("active")->AsBool() && user ? user->AsString() : "";
-}
-
-// Sign-in through the browser, then renewals until the user revokes the grant; once with
-// refresh tokens that rotate and once with one that stays.
-TEST(OAuthSignIn, BrowserSignInRenewalAndRevocation) {
-    for (const bool rotate : {true, false}) {
-        SCOPED_TRACE(rotate ? "rotating" : "kept");
-        test::TOAuthServer::TOptions options;
-        options.rotateRefreshTokens = rotate;
-        test::TOAuthServer server(options);
-        const TOAuthProvider provider = ProviderOf(server);
-
-        std::string page;
-        std::jthread browser;
-        // Like a real browser the test's runs beside the program, which waits meanwhile.
-        auto openBrowser = [&](const std::string& url) {
-            browser =
-                std::jthread([&server, &page, url] { page = test::PlayBrowser(server, url); });
-            return true;
-        };
-        const TWallClock::time_point before = TWallClock::now();
-        const TOAuthTokens tokens = SignInWithBrowser(provider, "bob", openBrowser, nullptr);
-        browser.join();
-        EXPECT_EQ(page, "200 Kavrel is signed in. You can close this page.");
-        EXPECT_EQ(UserOf(server, tokens.AccessToken), "bob");
-        EXPECT_FALSE(tokens.RefreshToken.empty());
-        EXPECT_EQ(tokens.Scope, "mail offline");
-        EXPECT_GE(tokens.Expiry, before + 3600s);
-        EXPECT_LE(tokens.Expiry, TWallClock::now() + 3600s);
-
-        // Due once the margin is reached; the renewed refresh token serves the next renewal.
-        EXPECT_EQ(FreshTokens(provider, tokens, before).AccessToken, tokens.AccessToken);
-        const TOAuthTokens renewed = FreshTokens(provider, tokens, tokens.Expiry - 1min);
-        EXPECT_NE(renewed.AccessToken, tokens.AccessToken);
-        EXPECT_EQ(UserOf(server, renewed.AccessToken), "bob");
-        EXPECT_EQ(renewed.RefreshToken != tokens.RefreshToken, rotate);
-        const TOAuthTokens again = RefreshTokens(provider, renewed);
-        EXPECT_EQ(UserOf(server, again.AccessToken), "bob");
-        EXPECT_EQ(server.Stats()["refresh_token"], 2);
-
-        server.Revoke("bob");
-        EXPECT_THROW(RefreshTokens(provider, again), EOAuthSignInExpired);
-        EXPECT_EQ(server.Stats()["refresh_token"], 3);
-    }
 }
 
 TEST(OAuthSignIn, DeviceCodeOutcomes) {

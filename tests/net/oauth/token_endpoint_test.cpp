@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
 
 #include "net/oauth/oauth_errors.h"
@@ -22,14 +23,16 @@ TEST(TokenEndpoint, RenewalAnswers) {
     struct {
         const char* name;
         std::string answer;
-        std::string result;  // "access refresh scope", or the error's message
+        std::string result;                  // "access refresh scope", or the error's message
+        std::chrono::seconds lifetime = {};  // of the renewed access token
     } const rows[] = {
         {"no new refresh token keeps the old one",
          Answer("200 OK", R"({"access_token":"at2","token_type":"bearer","expires_in":"60"})"),
-         "at2 den mail"},
+         "at2 den mail", std::chrono::seconds(60)},
         {"a new refresh token and scope",
-         Answer("200 OK", R"({"access_token":"at2","refresh_token":"rt2","scope":"a b"})"),
-         "at2 rt2 a b"},
+         Answer("200 OK",
+                R"({"access_token":"at2","refresh_token":"rt2","scope":"a b","expires_in":1800})"),
+         "at2 rt2 a b", std::chrono::seconds(1800)},
         {"revoked", Answer("400 Bad Request", R"({"error":"invalid_grant"})"),
          "OAuth: the sign-in was revoked or has expired: sign in again."},
         {"a refusal repeats no secret and stays on one line",
@@ -57,9 +60,12 @@ TEST(TokenEndpoint, RenewalAnswers) {
         tokens.RefreshToken = "den";
         tokens.Scope = "mail";
         std::string result;
+        const TWallClock::time_point before = TWallClock::now();
         try {
             const TOAuthTokens renewed = RefreshTokens(provider, tokens);
             result = renewed.AccessToken + " " + renewed.RefreshToken + " " + renewed.Scope;
+            EXPECT_GE(renewed.Expiry, before + r.lifetime) << r.name;
+            EXPECT_LE(renewed.Expiry, TWallClock::now() + r.lifetime) << r.name;
         } catch (const EOAuthError& e) {
             result = e.what();
         }
