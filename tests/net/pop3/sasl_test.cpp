@@ -92,11 +92,6 @@ TEST(Sasl, MechanismsAnswerWithTheirRfcBytes) {
          std::make_unique<TSASLLogin>("ann", "s3cret x"),
          {{"Username:", "ann"}, {"", "s3cret x"}},
          "LOGIN: the server asked again after the password"},
-        {"XOAUTH2 accepted",
-         std::make_unique<TSASLXOAuth2>("ann@example.org", "tok3n"),
-         {{"",
-           "user=ann@example.org\x01"
-           "auth=Bearer tok3n\x01\x01"}}},
         // The GS2 header escapes ',' and '=' in the name (RFC 5801, RFC 7628 3.1).
         {"OAUTHBEARER accepted",
          std::make_unique<TSASLOAuthBearer>("a,b=c", "tok3n", "pop.example.org", 995),
