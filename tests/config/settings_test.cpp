@@ -9,6 +9,7 @@
 #include <ctime>
 #include <filesystem>
 #include <functional>
+#include <vector>
 
 #include "base/unique_fd.h"
 #include "config/autostart.h"
@@ -357,40 +358,36 @@ TEST_F(SettingsTest, SaveKeepsOtherSectionsAndRoundTrips) {
 
 // The sign-in keys appear only where they say something, and a later save can take them back.
 TEST_F(SettingsTest, SignInProviderAndKeyringKeysAppearOnlyWhenSetAndCanBeUndone) {
-    Settings.Password[1] = "pw";
-    Settings.SignIn[2] = TSignIn::OAuth;
-    Settings.Provider[2] = "outlook";
-    Settings.PasswordsInKeyring = true;
-    Settings.NotifyOnNewMail = false;
-    SaveSettings();
-    std::string text = ReadFile(IniPath);
-    for (const char* line : {"pw1=\n", "signin2=oauth\n", "provider2=outlook\n",
-                             "keyringpasswords=Y\n", "notify=N\n"}) {
-        EXPECT_NE(text.find(line), std::string::npos) << line << " in " << text;
+    // Each save follows the one before, so the second row takes back what the first wrote.
+    struct {
+        bool on;
+        std::vector<std::string> written;
+        std::vector<std::string> absent;
+    } const rows[] = {
+        {true,
+         {"pw1=\n", "signin2=oauth\n", "provider2=outlook\n", "keyringpasswords=Y\n", "notify=N\n"},
+         {"signin1", "provider1"}},
+        {false, {"pw1=pw\n"}, {}},
+    };
+    for (const auto& r : rows) {
+        Settings.Password[1] = "pw";
+        Settings.SignIn[2] = r.on ? TSignIn::OAuth : TSignIn::Password;
+        Settings.Provider[2] = r.on ? "outlook" : "";
+        Settings.PasswordsInKeyring = r.on;
+        Settings.NotifyOnNewMail = !r.on;
+        SaveSettings();
+        const std::string text = ReadFile(IniPath);
+        for (const std::string& line : r.written)
+            EXPECT_NE(text.find(line), std::string::npos) << line << " in " << text;
+        for (const std::string& key : r.absent)
+            EXPECT_EQ(text.find(key), std::string::npos) << key << " in " << text;
+        Settings = PW_SETTINGS_TYPE{};
+        LoadSettings();
+        EXPECT_EQ(Settings.SignIn[2], r.on ? TSignIn::OAuth : TSignIn::Password);
+        EXPECT_EQ(Settings.Provider[2], r.on ? "outlook" : "");
+        EXPECT_EQ(Settings.PasswordsInKeyring, r.on);
+        EXPECT_EQ(Settings.NotifyOnNewMail, !r.on);
     }
-    EXPECT_EQ(text.find("signin1"), std::string::npos) << text;
-    EXPECT_EQ(text.find("provider1"), std::string::npos) << text;
-    Settings = PW_SETTINGS_TYPE{};
-    LoadSettings();
-    EXPECT_EQ(Settings.SignIn[2], TSignIn::OAuth);
-    EXPECT_EQ(Settings.Provider[2], "outlook");
-    EXPECT_TRUE(Settings.PasswordsInKeyring);
-    EXPECT_FALSE(Settings.NotifyOnNewMail);
-
-    Settings.Password[1] = "pw";
-    Settings.SignIn[2] = TSignIn::Password;
-    Settings.Provider[2].clear();
-    Settings.PasswordsInKeyring = false;
-    Settings.NotifyOnNewMail = true;
-    SaveSettings();
-    text = ReadFile(IniPath);
-    EXPECT_NE(text.find("pw1=pw\n"), std::string::npos) << text;
-    Settings = PW_SETTINGS_TYPE{};
-    LoadSettings();
-    EXPECT_EQ(Settings.SignIn[2], TSignIn::Password);
-    EXPECT_EQ(Settings.Provider[2], "");
-    EXPECT_FALSE(Settings.PasswordsInKeyring);
-    EXPECT_TRUE(Settings.NotifyOnNewMail);
 
     // A distributor's or a company's own OAuth client and endpoints override the built-in ones.
     WriteFile(IniPath, "[oauth-outlook]\nclientid= abc \ntoken=https://login.example.com/t\n");

@@ -82,51 +82,56 @@ TEST(DesktopKeyring, KeepsEachSecretApartAndReplacesIt) {
     }
 }
 
-void ExpectUnavailable(const std::string& reason, const char* row) {
-    TDesktopKeyring keyring;
-    const std::function<void()> calls[] = {
-        [&] { keyring.Lookup(kAnnPassword); },
-        [&] { keyring.Store(kAnnPassword, "ann-pw"); },
-        [&] { keyring.Remove(kAnnPassword); },
-    };
-    for (const auto& call : calls) {
-        const std::string text = MessageOf<ESecretStoreUnavailable>(call);
-        EXPECT_EQ(text.rfind(kUnavailable + reason, 0), 0u) << row << ": " << text;
-    }
-}
-
-// A locked collection is unlocked through a prompt; this bus has no one to show it, so the
-// prompt fails, and a secret kept there must neither read as missing nor stay behind unseen.
-TEST(DesktopKeyring, LockedCollectionThatStaysLocked) {
-    TKeyringSession session;
-    TDesktopKeyring().Store(kAnnPassword, "ann-pw");
-    session.LockDefaultCollection();
-    ExpectUnavailable("it is locked and was not unlocked.", "locked");
-}
-
-// A desktop whose bus has no keyring: the test program's time limit bounds each call.
-TEST(DesktopKeyring, BusWithoutSecretService) {
-    TKeyringSession bus(TKeyringSession::TServices::BusOnly);
-    ExpectUnavailable("no keyring service runs on the session bus.", "bus only");
-}
-
-TEST(DesktopKeyring, NoSessionBus) {
-    // Nothing to fall back on: no bus in the runtime folder, no display to start one for.
+// Each call fails with the reason, whatever keeps the keyring away.
+TEST(DesktopKeyring, UnavailableKeyringsSayWhy) {
+    using TServices = TKeyringSession::TServices;
     TTempDir runtime;
-    TScopedEnv xdg("XDG_RUNTIME_DIR", runtime.path());
-    TScopedEnv display("DISPLAY", std::nullopt);
     struct {
         const char* name;
+        std::optional<TServices> session;  // else no bus in the runtime folder, no display
         std::optional<std::string> address;
         const char* reason;
     } const rows[] = {
-        {"unset", std::nullopt, "there is no session bus ("},
-        {"not an address", "bogus", "the session bus cannot be reached ("},
-        {"nobody listening", "unix:path=" + runtime / "bus", "the session bus cannot be reached ("},
+        // Unlocking asks through a prompt that this bus has no one to show; a secret kept
+        // there must neither read as missing nor stay behind unseen.
+        {"locked", TServices::BusAndKeyring, {}, "it is locked and was not unlocked."},
+        // The test program's time limit bounds each call.
+        {"a bus without the service",
+         TServices::BusOnly,
+         {},
+         "no keyring service runs on the session bus."},
+        {"no bus address", {}, {}, "there is no session bus ("},
+        {"not an address", {}, "bogus", "the session bus cannot be reached ("},
+        {"nobody listening",
+         {},
+         "unix:path=" + runtime / "bus",
+         "the session bus cannot be reached ("},
     };
-    for (const auto& row : rows) {
-        TScopedEnv address("DBUS_SESSION_BUS_ADDRESS", row.address);
-        ExpectUnavailable(row.reason, row.name);
+    for (const auto& r : rows) {
+        std::optional<TKeyringSession> session;
+        std::optional<TScopedEnv> xdg, display, address;
+        if (r.session) {
+            session.emplace(*r.session);
+        } else {
+            xdg.emplace("XDG_RUNTIME_DIR", runtime.path());
+            display.emplace("DISPLAY", std::nullopt);
+            address.emplace("DBUS_SESSION_BUS_ADDRESS", r.address);
+        }
+        if (r.session == TServices::BusAndKeyring) {
+            TDesktopKeyring().Store(kAnnPassword, "ann-pw");
+            session->LockDefaultCollection();
+        }
+        TDesktopKeyring keyring;
+        const std::function<void()> calls[] = {
+            [&] { keyring.Lookup(kAnnPassword); },
+            [&] { keyring.Store(kAnnPassword, "ann-pw"); },
+            [&] { keyring.Remove(kAnnPassword); },
+        };
+        for (const auto& call : calls) {
+            const std::string text = MessageOf<ESecretStoreUnavailable>(call);
+            EXPECT_EQ(text.rfind(kUnavailable + std::string(r.reason), 0), 0u)
+                << r.name << ": " << text;
+        }
     }
 }
 

@@ -44,22 +44,36 @@ struct TNotifyCall {
     int Timeout = 0;
 };
 
-// The service as far as the program uses it, on a bus connection of its own: it records each
-// Notify and answers with an id, the same one when asked to replace.
-class TNotificationService : public QDBusVirtualObject {
+// A service played by the test under its well-known name, on a bus connection of its own.
+class TBusService : public QDBusVirtualObject {
   public:
-    explicit TNotificationService(const std::string& address)
-        : bus_(QDBusConnection::connectToBus(QString::fromStdString(address), kName)) {
-        EXPECT_TRUE(bus_.registerVirtualObject(kPath, this));
-        EXPECT_TRUE(bus_.registerService(kService));
+    TBusService(const std::string& address, const QString& service, const QString& path)
+        : service_(service),
+          path_(path),
+          bus_(QDBusConnection::connectToBus(QString::fromStdString(address), service)) {
+        EXPECT_TRUE(bus_.registerVirtualObject(path_, this));
+        EXPECT_TRUE(bus_.registerService(service_));
     }
-    ~TNotificationService() override {
-        bus_.unregisterService(kService);
-        bus_.unregisterObject(kPath);
-        QDBusConnection::disconnectFromBus(kName);
+    ~TBusService() override {
+        bus_.unregisterService(service_);
+        bus_.unregisterObject(path_);
+        QDBusConnection::disconnectFromBus(service_);
     }
 
     QString introspect(const QString&) const override { return {}; }
+
+  protected:
+    const QString service_;
+    const QString path_;
+    QDBusConnection bus_;
+};
+
+// The service as far as the program uses it: it records each Notify and answers with an id,
+// the same one when asked to replace.
+class TNotificationService : public TBusService {
+  public:
+    explicit TNotificationService(const std::string& address)
+        : TBusService(address, kService, kPath) {}
 
     bool handleMessage(const QDBusMessage& m, const QDBusConnection& connection) override {
         if (m.member() == QLatin1String("GetCapabilities")) {
@@ -100,8 +114,6 @@ class TNotificationService : public QDBusVirtualObject {
     }
 
   private:
-    static inline const QString kName = QStringLiteral("notification-service");
-    QDBusConnection bus_;
     mutable std::mutex mutex_;
     std::vector<TNotifyCall> calls_;
     QStringList capabilities_{"actions", "body"};
@@ -110,27 +122,21 @@ class TNotificationService : public QDBusVirtualObject {
 
 // NetworkManager as far as the toolkit asks it: its state, and the signal when it changes. It
 // answers from a thread of its own, since the toolkit's first question waits for the answer.
-class TNetworkManager : public QDBusVirtualObject {
+class TNetworkManager : public TBusService {
   public:
     static constexpr uint kDisconnected = 20;
     static constexpr uint kConnected = 70;
 
     explicit TNetworkManager(const std::string& address)
-        : bus_(QDBusConnection::connectToBus(QString::fromStdString(address), kName)) {
-        EXPECT_TRUE(bus_.registerVirtualObject(kPath, this));
-        EXPECT_TRUE(bus_.registerService(kInterface));
+        : TBusService(address, "org.freedesktop.NetworkManager",
+                      "/org/freedesktop/NetworkManager") {
         moveToThread(&thread_);
         thread_.start();
     }
     ~TNetworkManager() override {
-        bus_.unregisterService(kInterface);
-        bus_.unregisterObject(kPath);
         thread_.quit();
         thread_.wait();
-        QDBusConnection::disconnectFromBus(kName);
     }
-
-    QString introspect(const QString&) const override { return {}; }
 
     bool handleMessage(const QDBusMessage& m, const QDBusConnection& connection) override {
         if (m.member() != QLatin1String("GetAll")) return false;
@@ -140,17 +146,13 @@ class TNetworkManager : public QDBusVirtualObject {
 
     void SetState(uint state) {
         state_ = state;
-        QDBusMessage s = QDBusMessage::createSignal(kPath, "org.freedesktop.DBus.Properties",
+        QDBusMessage s = QDBusMessage::createSignal(path_, "org.freedesktop.DBus.Properties",
                                                     "PropertiesChanged");
-        s << kInterface << QVariantMap{{"State", state}} << QStringList{};
+        s << service_ << QVariantMap{{"State", state}} << QStringList{};
         bus_.send(s);
     }
 
   private:
-    static inline const QString kName = QStringLiteral("network-manager");
-    static inline const QString kPath = QStringLiteral("/org/freedesktop/NetworkManager");
-    static inline const QString kInterface = QStringLiteral("org.freedesktop.NetworkManager");
-    QDBusConnection bus_;
     QThread thread_;
     std::atomic<uint> state_{kConnected};
 };
