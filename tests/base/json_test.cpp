@@ -5,44 +5,23 @@
 #include <cstdio>
 #include <string>
 
+#include "tests/support/json_writer.h"
+
 namespace kavrel {
 namespace {
 
 // A value written back in one canonical form: strings in single quotes with bytes outside
 // printable ASCII in hex, so that a decoded escape shows as the exact UTF-8 it became.
 std::string Canonical(const TJSONValue& v) {
-    switch (v.Kind()) {
-        case TJSONValue::TKind::Null:
-            return "null";
-        case TJSONValue::TKind::Boolean:
-            return v.AsBool() ? "true" : "false";
-        case TJSONValue::TKind::Number: {
-            char text[32];
-            std::snprintf(text, sizeof text, "%.17g", v.AsNumber());
-            return text;
+    return test::WriteJSON(v, [](const std::string& s) {
+        std::string out = "'";
+        for (const unsigned char c : s) {
+            char hex[8];
+            std::snprintf(hex, sizeof hex, "<%02X>", c);
+            out += (c >= 0x20 && c < 0x7F && c != '\'') ? std::string(1, char(c)) : hex;
         }
-        case TJSONValue::TKind::String: {
-            std::string out = "'";
-            for (const unsigned char c : v.AsString()) {
-                char hex[8];
-                std::snprintf(hex, sizeof hex, "<%02X>", c);
-                out += (c >= 0x20 && c < 0x7F && c != '\'') ? std::string(1, char(c)) : hex;
-            }
-            return out + "'";
-        }
-        case TJSONValue::TKind::Array: {
-            std::string out = "[";
-            for (const auto& item : v.Items()) out += (out.size() > 1 ? "," : "") + Canonical(item);
-            return out + "]";
-        }
-        case TJSONValue::TKind::Object: {
-            std::string out = "{";
-            for (const auto& [name, value] : v.Members())
-                out += (out.size() > 1 ? "," : "") + name + ":" + Canonical(value);
-            return out + "}";
-        }
-    }
-    return "?";
+        return out + "'";
+    });
 }
 
 TEST(JSON, ValuesAndFaults) {
@@ -54,9 +33,9 @@ TEST(JSON, ValuesAndFaults) {
     } const rows[] = {
         {"token answer",
          R"({"access_token":"at-1","token_type":"Bearer","expires_in":3599,"scope":"a b"})",
-         "{access_token:'at-1',token_type:'Bearer',expires_in:3599,scope:'a b'}"},
-        {"blanks everywhere allowed", " \t\r\n{ \"a\" : [ 1 , 2 ] }\n ", "{a:[1,2]}"},
-        {"empty containers", R"({"o":{},"a":[]})", "{o:{},a:[]}"},
+         "{'access_token':'at-1','token_type':'Bearer','expires_in':3599,'scope':'a b'}"},
+        {"blanks everywhere allowed", " \t\r\n{ \"a\" : [ 1 , 2 ] }\n ", "{'a':[1,2]}"},
+        {"empty containers", R"({"o":{},"a":[]})", "{'o':{},'a':[]}"},
         {"literals", "[true,false,null]", "[true,false,null]"},
         {"a bare scalar is a document", "\"x\"", "'x'"},
         {"numbers", "[0,-0.5,1e3,2E-2,12.25e+1]", "[0,-0.5,1000,0.02,122.5]"},

@@ -6,53 +6,26 @@
 
 #include "base/json.h"
 #include "tests/fuzz/fuzz_support.h"
+#include "tests/support/json_writer.h"
 
 namespace {
 
-// A value written as JSON again: raw UTF-8, escapes only where the grammar needs them.
-std::string Write(const kavrel::TJSONValue& v) {
-    using TKind = kavrel::TJSONValue::TKind;
-    auto quoted = [](const std::string& s) {
-        std::string out = "\"";
-        for (const char c : s) {
-            if (c == '"' || c == '\\') {
-                out += '\\';
-                out += c;
-            } else if (static_cast<unsigned char>(c) < 0x20) {
-                char escape[8];
-                std::snprintf(escape, sizeof escape, "\\u%04x", static_cast<unsigned char>(c));
-                out += escape;
-            } else {
-                out += c;
-            }
-        }
-        return out + "\"";
-    };
-    switch (v.Kind()) {
-        case TKind::Null:
-            return "null";
-        case TKind::Boolean:
-            return v.AsBool() ? "true" : "false";
-        case TKind::Number: {
-            char text[40];
-            std::snprintf(text, sizeof text, "%.17g", v.AsNumber());
-            return text;
-        }
-        case TKind::String:
-            return quoted(v.AsString());
-        case TKind::Array: {
-            std::string out = "[";
-            for (const auto& item : v.Items()) out += (out.size() > 1 ? "," : "") + Write(item);
-            return out + "]";
-        }
-        case TKind::Object: {
-            std::string out = "{";
-            for (const auto& [name, value] : v.Members())
-                out += (out.size() > 1 ? "," : "") + quoted(name) + ":" + Write(value);
-            return out + "}";
+// A string as JSON: raw UTF-8, escapes only where the grammar needs them.
+std::string Quoted(const std::string& s) {
+    std::string out = "\"";
+    for (const char c : s) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (static_cast<unsigned char>(c) < 0x20) {
+            char escape[8];
+            std::snprintf(escape, sizeof escape, "\\u%04x", static_cast<unsigned char>(c));
+            out += escape;
+        } else {
+            out += c;
         }
     }
-    return "";
+    return out + "\"";
 }
 
 }  // namespace
@@ -69,7 +42,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     // What was read is valid JSON again, strings included (they must be well-formed UTF-8),
     // and reads back as the same value.
-    const std::string written = Write(value);
+    const std::string written = test::WriteJSON(value, Quoted);
     // Numbers may grow when written ("9e9"), past the bound on a text.
     if (written.size() > kMaxJSONBytes) return 0;
     try {
