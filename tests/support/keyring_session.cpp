@@ -1,22 +1,16 @@
 #include "tests/support/keyring_session.h"
 
-#include <fcntl.h>
 #include <poll.h>
-#include <signal.h>
-#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
-#include <map>
 #include <stdexcept>
 #include <thread>
 #include <vector>
 
 #include "tests/support/child_process.h"
-
-extern char** environ;
 
 namespace kavrel::test {
 namespace {
@@ -52,71 +46,18 @@ void Require(const char* program, const char* package) {
     }
 }
 
-// This process's environment with some variables replaced or (with an empty value) removed,
-// built before the fork so that the child only calls exec.
-std::vector<std::string> EnvironmentWith(const std::map<std::string, std::string>& changes) {
-    std::vector<std::string> env;
-    for (char** e = environ; *e != nullptr; ++e) {
-        const std::string entry = *e;
-        if (!changes.contains(entry.substr(0, entry.find('=')))) env.push_back(entry);
-    }
-    for (const auto& [name, value] : changes) {
-        if (!value.empty()) env.push_back(name + "=" + value);
-    }
-    return env;
-}
-
-std::vector<char*> Pointers(std::vector<std::string>& texts) {
-    std::vector<char*> out;
-    for (auto& t : texts) out.push_back(t.data());
-    out.push_back(nullptr);
-    return out;
-}
-
-// Starts program with stdin and stdout on the given descriptors (-1: /dev/null) and stderr
-// appended to log. A daemon dies with this process, even when a test crashes.
-pid_t Spawn(std::vector<std::string> argv, std::vector<std::string> env, int in, int out,
-            const std::string& log) {
-    auto args = Pointers(argv);
-    auto envp = Pointers(env);
-    const int null = ::open("/dev/null", O_RDWR | O_CLOEXEC);
-    const int err = ::open(log.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
-    const pid_t parent = ::getpid();
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
-        if (::getppid() != parent) ::_exit(127);
-        ::dup2(in >= 0 ? in : null, STDIN_FILENO);
-        ::dup2(out >= 0 ? out : null, STDOUT_FILENO);
-        ::dup2(err >= 0 ? err : null, STDERR_FILENO);
-        ::execve(args[0], args.data(), envp.data());
-        ::_exit(127);
-    }
-    if (null >= 0) ::close(null);
-    if (err >= 0) ::close(err);
-    if (pid < 0) throw std::runtime_error("fork failed");
-    return pid;
-}
-
 bool Ended(pid_t pid) { return ::waitpid(pid, nullptr, WNOHANG) == pid; }
 
 // Runs a short command to its end; its exit status and what it wrote.
 std::pair<int, std::string> Run(std::vector<std::string> argv) {
-    int pipeFds[2];
-    if (::pipe2(pipeFds, O_CLOEXEC) != 0) throw std::runtime_error("pipe2 failed");
-    pid_t pid = -1;
-    try {
-        pid = Spawn(std::move(argv), EnvironmentWith({}), -1, pipeFds[1], "/dev/null");
-    } catch (...) {
-        ::close(pipeFds[0]);
-        ::close(pipeFds[1]);
-        throw;
-    }
-    ::close(pipeFds[1]);
+    TPipe output;
+    const pid_t pid =
+        Spawn(std::move(argv), EnvironmentWith(), -1, output.writeEnd.get(), "/dev/null");
+    output.writeEnd.reset();
     std::string text;
     char buffer[512];
-    for (ssize_t n; (n = ::read(pipeFds[0], buffer, sizeof buffer)) > 0;) text.append(buffer, n);
-    ::close(pipeFds[0]);
+    for (ssize_t n; (n = ::read(output.readEnd.get(), buffer, sizeof buffer)) > 0;)
+        text.append(buffer, n);
     int status = 0;
     ::waitpid(pid, &status, 0);
     return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, text};
@@ -148,30 +89,13 @@ void TKeyringSession::StartBus() {
     config.replace(config.find("@DIR@"), 5, dir_.path());
     WriteFile(dir_ / "bus.conf", config);
 
-    int pipeFds[2];
-    if (::pipe2(pipeFds, O_CLOEXEC) != 0) throw std::runtime_error("pipe2 failed");
-    try {
-        bus_ = Spawn(
-            {kDbusDaemon, "--config-file=" + dir_ / "bus.conf", "--nofork", "--print-address"},
-            EnvironmentWith({}), -1, pipeFds[1], dir_ / "daemons.log");
-    } catch (...) {
-        ::close(pipeFds[0]);
-        ::close(pipeFds[1]);
-        throw;
-    }
-    ::close(pipeFds[1]);
+    TPipe output;
+    bus_ = Spawn({kDbusDaemon, "--config-file=" + dir_ / "bus.conf", "--nofork", "--print-address"},
+                 EnvironmentWith(), -1, output.writeEnd.get(), dir_ / "daemons.log");
+    output.writeEnd.reset();
     // The bus listens before it prints its address.
-    const auto deadline = Clock::now() + std::chrono::seconds(10);
     std::string text;
-    while (text.find('\n') == std::string::npos && Clock::now() < deadline) {
-        pollfd p{pipeFds[0], POLLIN, 0};
-        if (::poll(&p, 1, 100) <= 0) continue;
-        char buffer[256];
-        const ssize_t n = ::read(pipeFds[0], buffer, sizeof buffer);
-        if (n <= 0) break;
-        text.append(buffer, static_cast<std::size_t>(n));
-    }
-    ::close(pipeFds[0]);
+    ReadUntil(output.readEnd.get(), "\n", text);
     if (text.find('\n') == std::string::npos) {
         throw std::runtime_error("dbus-daemon did not start: " + ReadFile(dir_ / "daemons.log"));
     }
@@ -197,21 +121,14 @@ void TKeyringSession::StartKeyring() {
 
     // --unlock reads the password of the login keyring from stdin and creates that keyring,
     // as the default collection, when there is none.
-    int pipeFds[2];
-    if (::pipe2(pipeFds, O_CLOEXEC) != 0) throw std::runtime_error("pipe2 failed");
-    try {
-        keyring_ = Spawn({kKeyringDaemon, "--foreground", "--components=secrets", "--unlock"},
-                         std::move(env), pipeFds[0], -1, dir_ / "daemons.log");
-    } catch (...) {
-        ::close(pipeFds[0]);
-        ::close(pipeFds[1]);
-        throw;
-    }
-    ::close(pipeFds[0]);
+    TPipe input;
+    keyring_ = Spawn({kKeyringDaemon, "--foreground", "--components=secrets", "--unlock"},
+                     std::move(env), input.readEnd.get(), -1, dir_ / "daemons.log");
+    input.readEnd.reset();
     const std::string password = kUnlockPassword;
     const bool written =
-        ::write(pipeFds[1], password.data(), password.size()) == ssize_t(password.size());
-    ::close(pipeFds[1]);
+        ::write(input.writeEnd.get(), password.data(), password.size()) == ssize_t(password.size());
+    input.writeEnd.reset();
     if (!written) throw std::runtime_error("gnome-keyring-daemon did not take its password");
 
     // Ready once the default collection answers, unlocked.

@@ -48,25 +48,12 @@ TOAuthServer::TOAuthServer(const TOptions& options) {
     if (::access(kPython, X_OK) != 0) {
         throw std::runtime_error("python3 is not installed: install the Debian package python3");
     }
-    const std::string interval = std::to_string(options.interval);
-    const char* argv[] = {kPython,          "-u",   KAVREL_OAUTH_SERVER_SCRIPT, "--interval",
-                          interval.c_str(), nullptr};
-
-    int pipeFds[2];
-    if (::pipe2(pipeFds, O_CLOEXEC) != 0) throw std::runtime_error("no pipe for the server");
-    pid_ = ::fork();
-    if (pid_ < 0) {
-        ::close(pipeFds[0]);
-        ::close(pipeFds[1]);
-        throw std::runtime_error("fork failed");
-    }
-    if (pid_ == 0) {
-        ::dup2(pipeFds[1], STDOUT_FILENO);
-        ::execv(kPython, const_cast<char* const*>(argv));
-        _exit(127);
-    }
-    ::close(pipeFds[1]);
-    output_.reset(pipeFds[0]);
+    TPipe output;
+    pid_ = Spawn(
+        {kPython, "-u", KAVREL_OAUTH_SERVER_SCRIPT, "--interval", std::to_string(options.interval)},
+        EnvironmentWith(), -1, output.writeEnd.get());
+    output.writeEnd.reset();
+    output_.reset(output.readEnd.release());
 
     // Port 0: python binds a free one and names it: "OAuth test server on 127.0.0.1 port N".
     std::string text;
