@@ -34,10 +34,4 @@ TOAuthTokens SignInWithDeviceCode(const TOAuthProvider& provider, const TShowCod
     return PollDeviceToken(provider, authorization, hook);
 }
 
-TOAuthTokens FreshTokens(const TOAuthProvider& provider, const TOAuthTokens& tokens,
-                         TWallClock::time_point now, const TOAuthWaitHook& hook) {
-    if (!NeedsRefresh(tokens, now)) return tokens;
-    return RefreshTokens(provider, tokens, hook);
-}
-
 }  // namespace kavrel

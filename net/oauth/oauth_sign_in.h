@@ -29,10 +29,4 @@ TOAuthTokens SignInWithBrowser(const TOAuthProvider& provider, const std::string
 TOAuthTokens SignInWithDeviceCode(const TOAuthProvider& provider, const TShowCode& showCode,
                                   const TOAuthWaitHook& hook);
 
-// tokens as they are while they have more than kRefreshMargin left, else renewed (calling hook
-// while the provider is waited for). Raises EOAuthSignInExpired when only a new sign-in helps.
-TOAuthTokens FreshTokens(const TOAuthProvider& provider, const TOAuthTokens& tokens,
-                         TWallClock::time_point now = TWallClock::now(),
-                         const TOAuthWaitHook& hook = {});
-
 }  // namespace kavrel
