@@ -5,6 +5,7 @@
 #include <chrono>
 #include <filesystem>
 #include <functional>
+#include <initializer_list>
 #include <optional>
 #include <string>
 #include <thread>
@@ -50,27 +51,24 @@ TEST(DesktopKeyring, KeepsEachSecretApartAndReplacesIt) {
     TKeyringSession session;
     TDesktopKeyring keyring;
     TMemorySecretStore model;
-    enum TOp { Store, Remove };
     struct {
         const char* name;
-        TOp op;
         TSecretKey key;
-        std::string secret;
+        std::optional<std::string> secret;  // none: removed
     } const steps[] = {
-        {"ann's password", Store, kAnnPassword, "ann-pw"},
-        {"ann's token beside it", Store, kAnnToken, "1//refresh-token.ann"},
-        {"bob's password, not ASCII", Store, kBobPassword, "p\xC3\xA4ss w\xC3\xB6rd"},
-        {"bob's token, any bytes", Store, kBobToken, std::string("a\0b\r\n\xFF", 6)},
-        {"ann's password replaced", Store, kAnnPassword, "ann-pw-2"},
-        {"ann's token removed", Remove, kAnnToken, ""},
-        {"removed again", Remove, kAnnToken, ""},
-        {"bob's token removed", Remove, kBobToken, ""},
+        {"ann's password", kAnnPassword, "ann-pw"},
+        {"ann's token beside it", kAnnToken, "1//refresh-token.ann"},
+        {"bob's password, not ASCII", kBobPassword, "p\xC3\xA4ss w\xC3\xB6rd"},
+        {"bob's token, any bytes", kBobToken, std::string("a\0b\r\n\xFF", 6)},
+        {"ann's password replaced", kAnnPassword, "ann-pw-2"},
+        {"ann's token removed", kAnnToken, {}},
+        {"removed again", kAnnToken, {}},
+        {"bob's token removed", kBobToken, {}},
     };
     for (const auto& step : steps) {
-        for (TSecretStore* store :
-             {static_cast<TSecretStore*>(&keyring), static_cast<TSecretStore*>(&model)}) {
-            if (step.op == Store)
-                store->Store(step.key, step.secret);
+        for (TSecretStore* store : std::initializer_list<TSecretStore*>{&keyring, &model}) {
+            if (step.secret)
+                store->Store(step.key, *step.secret);
             else
                 store->Remove(step.key);
         }

@@ -1,23 +1,17 @@
 #include "tests/support/http_file_server.h"
 
 #include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
 #include <stdlib.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <fstream>
 #include <stdexcept>
-#include <thread>
 
 #include "tests/support/child_process.h"
 
 namespace kavrel::test {
 namespace {
 
-using Clock = std::chrono::steady_clock;
 constexpr const char* kPython = "/usr/bin/python3";
 
 // http.server over TLS, announcing itself as `python3 -m http.server` does.
@@ -41,32 +35,17 @@ THTTPFileServer::THTTPFileServer(const std::string& root, const TTls& tls) {
         throw std::runtime_error("python3 is not installed: install the Debian package python3");
     }
     std::string logTemplate = "/tmp/kavrel-http-log-XXXXXX";
-    const int logFd = ::mkostemp(logTemplate.data(), O_CLOEXEC);
-    if (logFd < 0) throw std::runtime_error("no log file for the web server");
+    const TUniqueFd logFd(::mkostemp(logTemplate.data(), O_CLOEXEC));
+    if (!logFd.valid()) throw std::runtime_error("no log file for the web server");
     log_ = logTemplate;
-    int pipeFds[2];
-    if (::pipe2(pipeFds, O_CLOEXEC) != 0) {
-        ::close(logFd);
-        throw std::runtime_error("no pipe for the web server");
-    }
-    pid_ = ::fork();
-    if (pid_ < 0) throw std::runtime_error("fork failed");
-    if (pid_ == 0) {
-        ::dup2(pipeFds[1], STDOUT_FILENO);
-        ::dup2(logFd, STDERR_FILENO);
-        // Port 0: the system picks a free one, and the server names it on its first line.
-        if (tls.cert.empty()) {
-            ::execl(kPython, kPython, "-u", "-m", "http.server", "0", "--bind", "127.0.0.1",
-                    "--directory", root.c_str(), static_cast<char*>(nullptr));
-        } else {
-            ::execl(kPython, kPython, "-u", "-c", kHttpsServer, root.c_str(), tls.cert.c_str(),
-                    tls.key.c_str(), static_cast<char*>(nullptr));
-        }
-        _exit(127);
-    }
-    ::close(logFd);
-    ::close(pipeFds[1]);
-    output_.reset(pipeFds[0]);
+    // Port 0: the system picks a free one, and the server names it on its first line.
+    std::vector<std::string> argv = {kPython,  "-u",        "-m",          "http.server", "0",
+                                     "--bind", "127.0.0.1", "--directory", root};
+    if (!tls.cert.empty()) argv = {kPython, "-u", "-c", kHttpsServer, root, tls.cert, tls.key};
+    TPipe output;
+    pid_ = Spawn(argv, EnvironmentWith(), -1, output.writeEnd.get(), log_);
+    output.writeEnd.reset();
+    output_.reset(output.readEnd.release());
 
     // "Serving HTTP on 127.0.0.1 port 40123 (http://127.0.0.1:40123/) ..."
     std::string text;

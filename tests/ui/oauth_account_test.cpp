@@ -13,6 +13,7 @@
 #include <QRadioButton>
 #include <QTimer>
 
+#include <algorithm>
 #include <functional>
 #include <sstream>
 
@@ -106,12 +107,9 @@ TEST_F(MainWindowTest, EverySignInKindIsSetUpInTheDialogCheckedAndDeletedFrom) {
     // SCRAM proves the password without sending it; the token went in clear.
     EXPECT_NE(log.find("->ann ... 1 messages waiting.\r\n"), std::string::npos) << log;
     EXPECT_NE(log.find("->bob ... 2 messages waiting. (unencrypted)"), std::string::npos) << log;
-    for (std::size_t i = 0; i < MailList.size(); ++i) {
-        if (MailList[i].Subject == "Agenda") {
-            window->DeleteMessage(std::int32_t(i + 1));
-            break;
-        }
-    }
+    const auto agenda = std::ranges::find(MailList, std::string("Agenda"), &PW_MAIL::Subject);
+    ASSERT_NE(agenda, MailList.end());
+    window->DeleteMessage(std::int32_t(agenda - MailList.begin() + 1));
     EXPECT_NE(window->LogText().find("Deleting email Agenda ... message deleted"),
               std::string::npos)
         << window->LogText();

@@ -22,15 +22,12 @@
 namespace kavrel {
 namespace {
 
-class TGivenPalette : public TSystemColors {
-  public:
-    explicit TGivenPalette(const QPalette& palette) : palette_(palette) {}
+struct TGivenPalette : TSystemColors {
+    explicit TGivenPalette(const QPalette& given) : palette(given) {}
     TColor GetSysColor(TSysColor which) const override {
-        return TPaletteColors::FromPalette(palette_, which);
+        return TPaletteColors::FromPalette(palette, which);
     }
-
-  private:
-    QPalette palette_;
+    QPalette palette;
 };
 
 TColor Parse(const std::string& hex) {

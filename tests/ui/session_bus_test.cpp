@@ -18,6 +18,7 @@
 #include <chrono>
 #include <memory>
 #include <mutex>
+#include <regex>
 
 #include "desktop/desktop_notifier.h"
 #include "tests/support/keyring_session.h"
@@ -60,7 +61,14 @@ class TBusService : public QDBusVirtualObject {
         QDBusConnection::disconnectFromBus(service_);
     }
 
+    bool handleMessage(const QDBusMessage&, const QDBusConnection&) override { return false; }
     QString introspect(const QString&) const override { return {}; }
+
+    void Emit(const QString& interface, const char* signal, const QVariantList& arguments) {
+        QDBusMessage s = QDBusMessage::createSignal(path_, interface, QString::fromUtf8(signal));
+        s.setArguments(arguments);
+        bus_.send(s);
+    }
 
   protected:
     const QString service_;
@@ -107,12 +115,6 @@ class TNotificationService : public TBusService {
         return calls_;
     }
 
-    void Emit(const char* signal, const QVariantList& arguments) {
-        QDBusMessage s = QDBusMessage::createSignal(kPath, kService, QString::fromUtf8(signal));
-        s.setArguments(arguments);
-        bus_.send(s);
-    }
-
   private:
     mutable std::mutex mutex_;
     std::vector<TNotifyCall> calls_;
@@ -146,10 +148,8 @@ class TNetworkManager : public TBusService {
 
     void SetState(uint state) {
         state_ = state;
-        QDBusMessage s = QDBusMessage::createSignal(path_, "org.freedesktop.DBus.Properties",
-                                                    "PropertiesChanged");
-        s << service_ << QVariantMap{{"State", state}} << QStringList{};
-        bus_.send(s);
+        Emit("org.freedesktop.DBus.Properties", "PropertiesChanged",
+             {service_, QVariantMap{{"State", state}}, QStringList{}});
     }
 
   private:
@@ -207,12 +207,12 @@ TEST_F(SessionBusTest, NewMailIsAnnouncedReplacedAndItsButtonsWork) {
     EXPECT_EQ(first.Timeout, -1);
 
     // Another program's notification is none of ours; signals arrive in the order sent.
-    service.Emit("ActionInvoked", {99u, QStringLiteral("show")});
-    service.Emit("NotificationClosed", {99u, 2u});
-    service.Emit("ActionInvoked", {7u, QStringLiteral("open")});
+    service.Emit(kService, "ActionInvoked", {99u, QStringLiteral("show")});
+    service.Emit(kService, "NotificationClosed", {99u, 2u});
+    service.Emit(kService, "ActionInvoked", {7u, QStringLiteral("open")});
     ASSERT_TRUE(QTest::qWaitFor([&] { return ReadFile(opened) == "opened\n"; }, 5000));
     EXPECT_FALSE(window->isVisible());
-    service.Emit("ActionInvoked", {7u, QStringLiteral("default")});
+    service.Emit(kService, "ActionInvoked", {7u, QStringLiteral("default")});
     EXPECT_TRUE(QTest::qWaitFor([&] { return window->isVisible(); }, 5000));
 
     service.SetCapabilities({"actions", "body", "body-markup"});
@@ -255,13 +255,9 @@ std::string DBusSend(const QString& address, const QStringList& call) {
 
 TEST_F(SessionBusTest, AResumeTheNetworksReturnAndAScriptEachStartACheck) {
     const QString address = QString::fromStdString(bus_->BusAddress());
-    QDBusConnection login1 = QDBusConnection::connectToBus(address, "login1");
-    ASSERT_TRUE(login1.registerService("org.freedesktop.login1"));
+    TBusService login1(bus_->BusAddress(), "org.freedesktop.login1", "/org/freedesktop/login1");
     const auto sleep = [&](bool sleeping) {
-        QDBusMessage s = QDBusMessage::createSignal(
-            "/org/freedesktop/login1", "org.freedesktop.login1.Manager", "PrepareForSleep");
-        s << sleeping;
-        login1.send(s);
+        login1.Emit("org.freedesktop.login1.Manager", "PrepareForSleep", {sleeping});
     };
     TScriptServer server(
         GrowingMailbox({{"u1", "Hello", 100}}, {{"u2", "Again", 200}, {"u3", "Back", 300}}));
@@ -314,10 +310,9 @@ TEST_F(SessionBusTest, AResumeTheNetworksReturnAndAScriptEachStartACheck) {
     ASSERT_TRUE(monitor.waitForFinished());
     seen += monitor.readAllStandardOutput().toStdString();
     std::string counts;
-    for (std::size_t at = seen.find("member=WaitingChanged"); at != std::string::npos;
-         at = seen.find("member=WaitingChanged", at + 1)) {
-        const std::size_t value = seen.find("uint32 ", at);
-        counts += seen.substr(value + 7, seen.find('\n', value) - value - 7) + " ";
+    const std::regex waiting("member=WaitingChanged[\\s\\S]*?uint32 (\\d+)");
+    for (std::sregex_iterator i(seen.begin(), seen.end(), waiting), end; i != end; ++i) {
+        counts += (*i)[1].str() + " ";
     }
     EXPECT_EQ(counts, "1 2 3 ") << seen;
 }
