@@ -102,8 +102,14 @@ TEST_F(MainWindowTest, EverySignInKindIsSetUpInTheDialogCheckedAndDeletedFrom) {
     EXPECT_NE(ini.find("signin2=oauth"), std::string::npos) << ini;
 
     Settings.ConfirmDelete = false;
+    // A check whose own log lines hold text.
+    const auto checkLogs = [&](const std::string& text) {
+        window->CheckMail();
+        const std::string log = window->LogText();
+        return log.find(text, log.rfind("Checking accounts")) != std::string::npos;
+    };
     window->CheckMail();
-    std::string log = window->LogText();
+    const std::string log = window->LogText();
     // SCRAM proves the password without sending it; the token went in clear.
     EXPECT_NE(log.find("->ann ... 1 messages waiting.\r\n"), std::string::npos) << log;
     EXPECT_NE(log.find("->bob ... 2 messages waiting. (unencrypted)"), std::string::npos) << log;
@@ -122,28 +128,18 @@ TEST_F(MainWindowTest, EverySignInKindIsSetUpInTheDialogCheckedAndDeletedFrom) {
     EXPECT_NE(out.str().find("->bob ... 1 messages waiting."), std::string::npos) << out.str();
     // The renewal spent the old refresh token: the next one works only with the rotated one.
     ForgetAllAccessTokens();
-    window->CheckMail();
-    log = window->LogText();
-    EXPECT_NE(log.find("->bob ... 1 messages waiting.", log.rfind("Checking accounts")),
-              std::string::npos)
-        << log;
+    EXPECT_TRUE(checkLogs("->bob ... 1 messages waiting.")) << window->LogText();
     EXPECT_EQ(oauth.Stats()["refresh_token"], 2);
 
     // A revoked sign-in says so once; later checks do not ask the provider again.
     oauth.Revoke("bob");
     ForgetAllAccessTokens();
-    window->CheckMail();
-    log = window->LogText();
-    EXPECT_NE(log.find("->bob ... ERROR: OAuth: the sign-in of bob on " + server +
-                       " was revoked or has expired: sign in again from Kavrel's Settings."),
-              std::string::npos)
-        << log;
+    EXPECT_TRUE(checkLogs("->bob ... ERROR: OAuth: the sign-in of bob on " + server +
+                          " was revoked or has expired: sign in again from Kavrel's Settings."))
+        << window->LogText();
     EXPECT_FALSE(TDesktopKeyring().Lookup(bob));
     const int renewals = oauth.Stats()["refresh_token"];
-    window->CheckMail();
-    EXPECT_NE(window->LogText().find("OAuth: bob on " + server + " is not signed in"),
-              std::string::npos)
-        << window->LogText();
+    EXPECT_TRUE(checkLogs("OAuth: bob on " + server + " is not signed in")) << window->LogText();
     EXPECT_EQ(oauth.Stats()["refresh_token"], renewals);
 
     // Signing in again, with a code entered on another device this time.
@@ -162,11 +158,7 @@ TEST_F(MainWindowTest, EverySignInKindIsSetUpInTheDialogCheckedAndDeletedFrom) {
     ASSERT_FALSE(again.btnCode->isHidden()) << "the provider signs in with a code";
     again.btnCode->click();
     EXPECT_EQ(again.labStatus->text().toStdString(), "Signed in as bob.");
-    window->CheckMail();
-    log = window->LogText();
-    EXPECT_NE(log.find("->bob ... 1 messages waiting.", log.rfind("Checking accounts")),
-              std::string::npos)
-        << log;
+    EXPECT_TRUE(checkLogs("->bob ... 1 messages waiting.")) << window->LogText();
     SetSecrets(nullptr);
 }
 
