@@ -2,7 +2,6 @@
 
 #include <grp.h>
 #include <pwd.h>
-#include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -14,6 +13,7 @@
 #include <stdexcept>
 #include <thread>
 
+#include "tests/support/child_process.h"
 #include "tests/support/loopback_ports.h"
 #include "tests/support/raw_client.h"
 
@@ -145,13 +145,7 @@ void TDovecotServer::Start() {
     std::error_code ec;
     fs::remove_all(dir_ + "/run", ec);  // a stale penalty socket there slows the start
     fs::create_directories(dir_ + "/state");
-    const std::string conf = dir_ + "/dovecot.conf";
-    pid_ = ::fork();
-    if (pid_ < 0) throw std::runtime_error("fork failed");
-    if (pid_ == 0) {
-        ::execl(kDovecot, kDovecot, "-F", "-c", conf.c_str(), static_cast<char*>(nullptr));
-        _exit(127);
-    }
+    pid_ = Spawn({kDovecot, "-F", "-c", dir_ + "/dovecot.conf"}, EnvironmentWith(), -1, -1);
     const auto deadline = Clock::now() + std::chrono::seconds(15);
     while (Clock::now() < deadline) {
         int status = 0;
@@ -166,21 +160,7 @@ void TDovecotServer::Start() {
     throw std::runtime_error("dovecot did not answer within 15 s:\n" + Log());
 }
 
-void TDovecotServer::Stop() {
-    if (pid_ <= 0) return;
-    ::kill(pid_, SIGTERM);
-    const auto deadline = Clock::now() + std::chrono::seconds(5);
-    while (Clock::now() < deadline) {
-        if (::waitpid(pid_, nullptr, WNOHANG) == pid_) {
-            pid_ = -1;
-            return;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    ::kill(pid_, SIGKILL);
-    ::waitpid(pid_, nullptr, 0);
-    pid_ = -1;
-}
+void TDovecotServer::Stop() { StopChild(pid_); }
 
 std::string TDovecotServer::MaildirOf(const std::string& user) const {
     return dir_ + "/mail/" + user + "/Maildir";

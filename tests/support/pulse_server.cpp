@@ -1,7 +1,5 @@
 #include "tests/support/pulse_server.h"
 
-#include <fcntl.h>
-#include <signal.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -14,6 +12,8 @@
 #include <filesystem>
 #include <stdexcept>
 #include <thread>
+
+#include "tests/support/child_process.h"
 
 namespace kavrel::test {
 namespace {
@@ -52,27 +52,15 @@ TPulseServer::TPulseServer() {
     const std::string socket = dir_ / "native";
     address_ = "unix:" + socket;
 
-    pid_ = ::fork();
-    if (pid_ < 0) throw std::runtime_error("fork failed");
-    if (pid_ == 0) {
-        ::setenv("HOME", home.c_str(), 1);
-        ::setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
-        ::setenv("XDG_CONFIG_HOME", (home + "/.config").c_str(), 1);
-        const std::string native =
-            "--load=module-native-protocol-unix auth-anonymous=1 socket=" + socket;
-        const std::string sink =
-            "--load=module-pipe-sink file=" + dir_ / "sink" + " use_system_clock_for_timing=yes";
-        // Its chatter is of no use to the tests' output.
-        const int null = ::open("/dev/null", O_WRONLY);
-        if (null >= 0) {
-            ::dup2(null, 1);
-            ::dup2(null, 2);
-        }
-        ::execl(kPulseAudio, kPulseAudio, "-n", "--daemonize=no", "--exit-idle-time=-1",
-                "--disallow-exit", "--use-pid-file=no", "--disable-shm=yes", "--log-target=stderr",
-                native.c_str(), sink.c_str(), static_cast<char*>(nullptr));
-        ::_exit(127);
-    }
+    // Its chatter is of no use to the tests' output.
+    pid_ = Spawn(
+        {kPulseAudio, "-n", "--daemonize=no", "--exit-idle-time=-1", "--disallow-exit",
+         "--use-pid-file=no", "--disable-shm=yes", "--log-target=stderr",
+         "--load=module-native-protocol-unix auth-anonymous=1 socket=" + socket,
+         "--load=module-pipe-sink file=" + dir_ / "sink" + " use_system_clock_for_timing=yes"},
+        EnvironmentWith(
+            {{"HOME", home}, {"XDG_RUNTIME_DIR", runtime}, {"XDG_CONFIG_HOME", home + "/.config"}}),
+        -1, -1, "/dev/null");
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     while (!Accepts(socket)) {
         int status = 0;
@@ -81,9 +69,7 @@ TPulseServer::TPulseServer() {
             throw std::runtime_error("pulseaudio ended at start-up");
         }
         if (std::chrono::steady_clock::now() > deadline) {
-            ::kill(pid_, SIGKILL);
-            ::waitpid(pid_, nullptr, 0);
-            pid_ = -1;
+            StopChild(pid_);
             throw std::runtime_error("pulseaudio did not come up within 10 s");
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
@@ -93,14 +79,7 @@ TPulseServer::TPulseServer() {
 
 TPulseServer::~TPulseServer() {
     ::unsetenv("PULSE_SERVER");
-    if (pid_ <= 0) return;
-    ::kill(pid_, SIGTERM);
-    for (int i = 0; i < 100; ++i) {
-        if (::waitpid(pid_, nullptr, WNOHANG) == pid_) return;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    ::kill(pid_, SIGKILL);
-    ::waitpid(pid_, nullptr, 0);
+    StopChild(pid_);
 }
 
 std::string ToneWave(double seconds, int rate) {
