@@ -1,33 +1,31 @@
 #include "tests/support/test_authority.h"
 
+#include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstdio>
 #include <fstream>
 #include <stdexcept>
 #include <vector>
+
+#include "tests/support/child_process.h"
 
 namespace kavrel::test {
 namespace {
 
 constexpr const char* kOpenssl = "/usr/bin/openssl";
 
+std::vector<std::string> operator+(std::vector<std::string> a, const std::vector<std::string>& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
 // Runs openssl with args; its output goes into the error when it fails.
 void Openssl(const std::vector<std::string>& args, const std::string& log) {
-    // The child's freopen would write out what this process has buffered a second time.
-    std::fflush(nullptr);
-    const pid_t pid = ::fork();
-    if (pid < 0) throw std::runtime_error("fork failed");
-    if (pid == 0) {
-        std::vector<char*> argv = {const_cast<char*>(kOpenssl)};
-        for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        if (std::freopen(log.c_str(), "w", stdout) == nullptr) _exit(126);
-        ::dup2(STDOUT_FILENO, STDERR_FILENO);
-        ::execv(kOpenssl, argv.data());
-        _exit(127);
-    }
+    const TUniqueFd out(
+        ::open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_APPEND | O_CLOEXEC, 0600));
+    const pid_t pid =
+        Spawn(std::vector<std::string>{kOpenssl} + args, EnvironmentWith(), -1, out.get(), log);
     int status = 0;
     ::waitpid(pid, &status, 0);
     if (WIFEXITED(status) && WEXITSTATUS(status) == 0) return;
@@ -38,11 +36,6 @@ void Openssl(const std::vector<std::string>& args, const std::string& log) {
 
 const std::vector<std::string> kNewKey = {"-newkey", "ec", "-pkeyopt",
                                           "ec_paramgen_curve:prime256v1", "-nodes"};
-
-std::vector<std::string> operator+(std::vector<std::string> a, const std::vector<std::string>& b) {
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
-}
 
 }  // namespace
 
