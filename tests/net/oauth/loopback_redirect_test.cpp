@@ -15,11 +15,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// A browser's GET of target.
-void SendGet(test::TRawClient& client, const std::string& target) {
-    client.Send("GET " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\nAccept: text/html\r\n\r\n");
-}
-
 // "STATUS text" of the answer: its status code and the last line of its body.
 std::string ReadPage(test::TRawClient& client) {
     const std::string status = client.ReadLine();
@@ -86,7 +81,9 @@ TEST(LoopbackRedirect, TheBrowsersRequests) {
         std::vector<std::unique_ptr<test::TRawClient>> browsers;
         for (const std::string& target : r.requests) {
             browsers.push_back(std::make_unique<test::TRawClient>(redirect.Port()));
-            if (!target.empty()) SendGet(*browsers.back(), target);
+            if (target.empty()) continue;
+            browsers.back()->Send("GET " + target +
+                                  " HTTP/1.1\r\nHost: 127.0.0.1\r\nAccept: text/html\r\n\r\n");
         }
         int hooks = 0;
         std::string result;
